@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string_view>
+
+#include "spreadsheet/model/WorkbookCodec.h"
+
+namespace spreadsheet {
+
+// What a number format code makes of a number: a date or time when it holds date or time codes
+// (outside quotes, escapes and colour or condition brackets), currency when it holds a currency
+// sign or a [$...] currency tag, plain otherwise. One rule for every file format.
+NumberKind ClassifyNumberFormat(std::u16string_view formatCode);
+
+// The same for the built-in format numbers that files may use without writing the code
+// (14 to 22 and 45 to 47 are dates and times, 5 to 8 and 41 to 44 currency or accounting, and
+// the East Asian built-ins 27 to 36 and 50 to 58 dates).
+NumberKind BuiltInNumberFormatKind(int formatId);
+
+}  // namespace spreadsheet
