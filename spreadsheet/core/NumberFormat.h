@@ -12,8 +12,9 @@ namespace spreadsheet {
 NumberKind ClassifyNumberFormat(std::u16string_view formatCode);
 
 // The same for the built-in format numbers that files may use without writing the code
-// (14 to 22 and 45 to 47 are dates and times, 5 to 8 and 41 to 44 currency or accounting, and
-// the East Asian built-ins 27 to 36 and 50 to 58 dates).
+// (14 to 22 and 45 to 47 are dates and times, the East Asian built-ins 27 to 36 and 50 to 58
+// dates; 5 to 8 are currency, and of the accounting formats 41 to 44 the two with the locale's
+// sign, 42 and 44).
 NumberKind BuiltInNumberFormatKind(int formatId);
 
 }  // namespace spreadsheet

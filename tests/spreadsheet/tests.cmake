@@ -1,0 +1,6 @@
+# The spreadsheet application's value rules and automation objects, over in-memory workbooks.
+excelmerge_add_gtest(excelmerge_spreadsheet_tests
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/NumberFormatTest.cpp
+  LIBS excelmerge_spreadsheet_core
+)
