@@ -9,7 +9,8 @@ ClassRegistry& ClassRegistry::Global() {
 
 const ClassRegistry::Entry* ClassRegistry::Find(std::string_view progId) const {
     for (const Entry& e : entries_)
-        if (MemberNameEquals(e.progId, progId)) return &e;
+        if (MemberNameEquals(e.progId, progId))
+            return &e;
     return nullptr;
 }
 

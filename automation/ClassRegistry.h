@@ -14,7 +14,7 @@ namespace automation {
 // Maps ProgIDs to the servers that create their objects, as the platform's class registry does.
 // ProgIDs match without regard to letter case.
 class ClassRegistry {
-public:
+  public:
     using Factory = std::function<std::shared_ptr<DispatchObject>()>;
 
     static ClassRegistry& Global();
@@ -27,7 +27,7 @@ public:
     // A new object of its own from the server registered for progId; fails when none is.
     std::shared_ptr<DispatchObject> Create(std::string_view progId) const;
 
-private:
+  private:
     struct Entry {
         std::string progId;
         Factory factory;
@@ -42,14 +42,14 @@ std::shared_ptr<DispatchObject> CreateObject(std::string_view progId);
 
 // Puts a server in place for the life of the guard, then restores what was there (tests).
 class ScopedRegistration {
-public:
+  public:
     ScopedRegistration(std::string_view progId, ClassRegistry::Factory factory,
                        ClassRegistry& registry = ClassRegistry::Global());
     ~ScopedRegistration();
     ScopedRegistration(const ScopedRegistration&) = delete;
     ScopedRegistration& operator=(const ScopedRegistration&) = delete;
 
-private:
+  private:
     ClassRegistry& registry_;
     std::string progId_;
     ClassRegistry::Factory previous_;

@@ -9,22 +9,30 @@ namespace automation {
 
 const char* InvokeKindName(InvokeKind kind) {
     switch (kind) {
-        case InvokeKind::Method: return "call";
-        case InvokeKind::PropertyGet: return "get";
-        case InvokeKind::MethodOrPropertyGet: return "get";
-        case InvokeKind::PropertyPut: return "put";
+        case InvokeKind::Method:
+            return "call";
+        case InvokeKind::PropertyGet:
+            return "get";
+        case InvokeKind::MethodOrPropertyGet:
+            return "get";
+        case InvokeKind::PropertyPut:
+            return "put";
     }
     return "?";
 }
 
 bool MemberNameEquals(std::string_view a, std::string_view b) noexcept {
-    if (a.size() != b.size()) return false;
+    if (a.size() != b.size())
+        return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
         unsigned char x = static_cast<unsigned char>(a[i]);
         unsigned char y = static_cast<unsigned char>(b[i]);
-        if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x + ('a' - 'A'));
-        if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y + ('a' - 'A'));
-        if (x != y) return false;
+        if (x >= 'A' && x <= 'Z')
+            x = static_cast<unsigned char>(x + ('a' - 'A'));
+        if (y >= 'A' && y <= 'Z')
+            y = static_cast<unsigned char>(y + ('a' - 'A'));
+        if (x != y)
+            return false;
     }
     return true;
 }
@@ -50,22 +58,27 @@ std::int32_t ArgToInt32(const Arg& arg, std::string_view what) {
         case VarType::I1:
         case VarType::I2:
         case VarType::I4:
-        case VarType::I8: return fromWide(static_cast<long double>(v.signedValue()));
+        case VarType::I8:
+            return fromWide(static_cast<long double>(v.signedValue()));
         case VarType::UI1:
         case VarType::UI2:
         case VarType::UI4:
-        case VarType::UI8: return fromWide(static_cast<long double>(v.unsignedValue()));
+        case VarType::UI8:
+            return fromWide(static_cast<long double>(v.unsignedValue()));
         case VarType::R4:
         case VarType::R8: {
             double d = v.type() == VarType::R4 ? v.singleValue() : v.doubleValue();
-            if (std::trunc(d) != d) return fail();
+            if (std::trunc(d) != d)
+                return fail();
             return fromWide(d);
         }
-        case VarType::Bool: return v.boolValue() ? -1 : 0;
+        case VarType::Bool:
+            return v.boolValue() ? -1 : 0;
         case VarType::String: {
             std::string ascii;
             for (char16_t c : v.text()) {
-                if (c > 0x7f) return fail();
+                if (c > 0x7f)
+                    return fail();
                 ascii.push_back(static_cast<char>(c));
             }
             std::int32_t out = 0;
@@ -74,14 +87,14 @@ std::int32_t ArgToInt32(const Arg& arg, std::string_view what) {
                 return fail();
             return out;
         }
-        default: return fail();
+        default:
+            return fail();
     }
 }
 
 Variant Get(DispatchObject& object, std::string_view member, std::span<const Arg> args) {
-    return object.Invoke(member,
-                         args.empty() ? InvokeKind::MethodOrPropertyGet : InvokeKind::PropertyGet,
-                         args);
+    return object.Invoke(
+        member, args.empty() ? InvokeKind::MethodOrPropertyGet : InvokeKind::PropertyGet, args);
 }
 
 Variant Get(DispatchObject& object, std::string_view member, std::initializer_list<Arg> args) {

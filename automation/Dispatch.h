@@ -14,7 +14,7 @@ namespace automation {
 // Every refused automation call fails with this: an unknown member, wrong arguments, or the
 // server's own refusal (a file that cannot be opened, a cell outside the sheet ...).
 class AutomationError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
@@ -36,7 +36,7 @@ const char* InvokeKindName(InvokeKind kind);
 
 // One argument of a call: a value of its own, or a reference to the caller's variable.
 class Arg {
-public:
+  public:
     static Arg ByVal(Variant value) { return Arg(std::move(value)); }
     static Arg ByRef(Variant& variable) { return Arg(&variable); }
 
@@ -45,7 +45,7 @@ public:
     // The caller's variable, for a server that writes back through a by-reference argument.
     Variant* reference() const { return ref_; }
 
-private:
+  private:
     explicit Arg(Variant value) : own_(std::move(value)) {}
     explicit Arg(Variant* ref) : ref_(ref) {}
     Variant own_;
@@ -55,7 +55,7 @@ private:
 // A late-bound automation object: every call names its member, looked up at every call.
 // For a put the new value is the last argument.
 class DispatchObject : public std::enable_shared_from_this<DispatchObject> {
-public:
+  public:
     virtual ~DispatchObject() = default;
     virtual Variant Invoke(std::string_view member, InvokeKind kind, std::span<const Arg> args) = 0;
 };

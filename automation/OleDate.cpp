@@ -35,7 +35,8 @@ void CivilFromDays(long long z, int& year, int& month, int& day) {
 }
 
 std::optional<DateTimeParts> OleDateToParts(double serial) {
-    if (!std::isfinite(serial) || serial < kMinSerial || serial > kMaxSerial) return std::nullopt;
+    if (!std::isfinite(serial) || serial < kMinSerial || serial > kMaxSerial)
+        return std::nullopt;
     double whole = std::trunc(serial);
     double fraction = std::fabs(serial - whole);
     long long days = static_cast<long long>(whole);
@@ -53,13 +54,14 @@ std::optional<DateTimeParts> OleDateToParts(double serial) {
 }
 
 std::optional<double> OleDateFromParts(const DateTimeParts& p) {
-    if (p.year < 100 || p.year > 9999 || p.month < 1 || p.month > 12 || p.day < 1) return {};
+    if (p.year < 100 || p.year > 9999 || p.month < 1 || p.month > 12 || p.day < 1)
+        return {};
     static constexpr int kDaysInMonth[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     bool leap = (p.year % 4 == 0 && p.year % 100 != 0) || p.year % 400 == 0;
     int monthDays = kDaysInMonth[p.month - 1] + (p.month == 2 && leap ? 1 : 0);
-    if (p.day > monthDays) return {};
-    if (p.hour < 0 || p.hour > 23 || p.minute < 0 || p.minute > 59 || p.second < 0 ||
-        p.second > 59)
+    if (p.day > monthDays)
+        return {};
+    if (p.hour < 0 || p.hour > 23 || p.minute < 0 || p.minute > 59 || p.second < 0 || p.second > 59)
         return {};
     long long days = DaysFromCivil(p.year, p.month, p.day) - kEpochOffsetDays;
     double fraction = (p.hour * 3600 + p.minute * 60 + p.second) / double(kSecondsPerDay);

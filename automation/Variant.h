@@ -25,7 +25,7 @@ enum class VarType : std::uint8_t {
     Currency,  // a fixed-point amount scaled by 10,000
     Date,      // days since 1899-12-30, the fraction the time of day
     Bool,
-    Error,  // an error code, as a cell showing #DIV/0! returns it
+    Error,   // an error code, as a cell showing #DIV/0! returns it
     String,  // wide text (UTF-16)
     Object,  // a reference to another automation object
 };
@@ -34,7 +34,7 @@ const char* VarTypeName(VarType type);
 
 // A value of one of the kinds above. Cheap to move; copying a string copies it.
 class Variant {
-public:
+  public:
     Variant() = default;
     Variant(bool value) : type_(VarType::Bool) { bits_.b = value; }
     Variant(std::int32_t value) : type_(VarType::I4) { bits_.i = value; }
@@ -71,7 +71,7 @@ public:
     // Structural equality: same kind and same value.
     friend bool operator==(const Variant& a, const Variant& b);
 
-private:
+  private:
     VarType type_ = VarType::Empty;
     union Bits {
         std::int64_t i;

@@ -17,8 +17,10 @@ std::string CellValueToText(const automation::Variant& value) {
 std::string_view TrimmedCellText(std::string_view text) {
     auto isTrimmed = [](char c) { return static_cast<unsigned char>(c) <= 0x20; };
     std::size_t begin = 0, end = text.size();
-    while (begin < end && isTrimmed(text[begin])) ++begin;
-    while (end > begin && isTrimmed(text[end - 1])) --end;
+    while (begin < end && isTrimmed(text[begin]))
+        ++begin;
+    while (end > begin && isTrimmed(text[end - 1]))
+        --end;
     return text.substr(begin, end - begin);
 }
 

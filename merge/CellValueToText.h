@@ -19,6 +19,8 @@ std::string CellValueToText(const automation::Variant& value);
 std::string_view TrimmedCellText(std::string_view text);
 
 // A cell holds text when its trimmed text is not empty.
-inline bool HoldsText(std::string_view text) { return !TrimmedCellText(text).empty(); }
+inline bool HoldsText(std::string_view text) {
+    return !TrimmedCellText(text).empty();
+}
 
 }  // namespace merge

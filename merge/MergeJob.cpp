@@ -28,7 +28,7 @@ std::int32_t Next(std::int32_t value, const char* what) {
 
 // One run's state. The step text names where a failure came from, for the observer.
 class MergeRun {
-public:
+  public:
     MergeRun(const TMergeSettings& settings, ISourceList& sources, IProgressSink& progress,
              const ShowInfoFunction& showInfo)
         : s_(settings), sources_(sources), progress_(progress), showInfo_(showInfo) {}
@@ -75,8 +75,7 @@ public:
     // Step 11, in order; a failing step ends it there.
     void CleanUp() {
         step_ = "saving the target workbook";
-        auto workbook =
-            AsObject(automation::Get(*targetApp_, "activeworkbook"), "activeworkbook");
+        auto workbook = AsObject(automation::Get(*targetApp_, "activeworkbook"), "activeworkbook");
         automation::Call(*workbook, "save");
         workbook.reset();
         sources_.Clear();
@@ -90,7 +89,7 @@ public:
 
     const std::string& step() const { return step_; }
 
-private:
+  private:
     static void OpenWorkbook(DispatchObject& app, const std::string& path) {
         auto books = AsObject(automation::Get(app, "WorkBooks"), "WorkBooks");
         automation::Call(*books, "Open", {Arg::ByVal(Variant::FromUtf8(path))});
@@ -103,13 +102,14 @@ private:
     }
 
     std::string CellText(DispatchObject& app, Arg row, Arg column) const {
-        auto cell = AsObject(automation::Get(app, "Cells", {std::move(row), std::move(column)}),
-                             "Cells");
+        auto cell =
+            AsObject(automation::Get(app, "Cells", {std::move(row), std::move(column)}), "Cells");
         return CellValueToText(automation::Get(*cell, "Value"), locale_);
     }
 
     void CopyRows(int k, const std::string& path) {
-        const std::string where = " of source workbook " + std::to_string(k + 1) + " \"" + path + "\"";
+        const std::string where =
+            " of source workbook " + std::to_string(k + 1) + " \"" + path + "\"";
         step_ = "reading the source rows";
         const std::int32_t first = ParseSettingInt(s_.SourceFromRowText);
         const std::int32_t last = ParseSettingInt(s_.SourceToRowText);
@@ -125,7 +125,8 @@ private:
                             std::to_string(skipColumn) + ")";
                     rowRef = Variant(targetRow_);
                     columnRef = Variant(skipColumn);
-                    if (!HoldsText(CellText(*targetApp_, Arg::ByRef(rowRef), Arg::ByRef(columnRef))))
+                    if (!HoldsText(
+                            CellText(*targetApp_, Arg::ByRef(rowRef), Arg::ByRef(columnRef))))
                         break;
                     targetRow_ = Next(targetRow_, "the target row");
                 }
@@ -157,7 +158,8 @@ private:
                     "Cells");
                 textRef = Variant::FromUtf8(text);
                 automation::Put(*cell, "Value", Arg::ByRef(textRef));
-                if (j < lastColumn) c = Next(c, "the source column");
+                if (j < lastColumn)
+                    c = Next(c, "the source column");
             }
             targetRow_ = Next(targetRow_, "the target row");
         }
@@ -215,7 +217,8 @@ void RunMergeJob(const TMergeSettings& settings, ISourceList& sources, IProgress
             std::string cleanUp = Describe(run.step(), std::current_exception());
             reason = workFailure ? Describe(workStep, workFailure) + "; then " + cleanUp : cleanUp;
         }
-        if (workFailure && !failed) reason = Describe(workStep, workFailure);
+        if (workFailure && !failed)
+            reason = Describe(workStep, workFailure);
         failed = failed || workFailure != nullptr;
     } catch (...) {
         failed = true;
@@ -223,7 +226,8 @@ void RunMergeJob(const TMergeSettings& settings, ISourceList& sources, IProgress
     }
     // Any reference still held is released here, without Quit.
     if (failed) {
-        if (observer) observer->OnFailure(reason);
+        if (observer)
+            observer->OnFailure(reason);
         showInfo(kMessageFailed);
     }
 }

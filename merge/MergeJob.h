@@ -10,7 +10,7 @@ namespace merge {
 // The ordered list of source workbooks: the job reads it from the top down and empties it
 // in its clean-up.
 class ISourceList {
-public:
+  public:
     virtual ~ISourceList() = default;
     virtual int Count() const = 0;
     virtual std::string Item(int index) const = 0;
@@ -19,7 +19,7 @@ public:
 
 // Where the job reports progress: one step per source workbook.
 class IProgressSink {
-public:
+  public:
     virtual ~IProgressSink() = default;
     virtual void SetMaximum(int maximum) = 0;
     virtual void SetPosition(int position) = 0;
@@ -31,7 +31,7 @@ using ShowInfoFunction = std::function<void(const std::string& message)>;
 // Told the reason of a failed run (which step, which file, what was refused). The window never
 // shows it; the batch command prints it.
 class IMergeObserver {
-public:
+  public:
     virtual ~IMergeObserver() = default;
     virtual void OnFailure(const std::string& reason) = 0;
 };

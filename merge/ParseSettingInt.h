@@ -8,7 +8,7 @@
 namespace merge {
 
 class SettingParseError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 

@@ -10,7 +10,7 @@ namespace util {
 
 // A failed file operation; the text names the file and the system's reason.
 class IoError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
@@ -24,7 +24,7 @@ struct FileInfo {
 
 // A file being written. Every operation throws IoError on failure.
 class WritableFile {
-public:
+  public:
     virtual ~WritableFile() = default;
     virtual void Append(std::string_view data) = 0;
     virtual void Sync() = 0;  // flush to the disk
@@ -33,7 +33,7 @@ public:
 
 // The seam through which the engine touches the file system, so tests can inject failures.
 class Env {
-public:
+  public:
     virtual ~Env() = default;
     static Env& Default();
 

@@ -69,10 +69,12 @@ std::u16string Utf8ToUtf16(std::string_view text) {
         bool ok = len != 0 && i + len <= n;
         for (std::size_t k = 1; ok && k < len; ++k) {
             unsigned char c = static_cast<unsigned char>(text[i + k]);
-            if (!IsUtf8Continuation(c)) ok = false;
+            if (!IsUtf8Continuation(c))
+                ok = false;
             cp = (cp << 6) | (c & 0x3F);
         }
-        if (ok && (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))) ok = false;
+        if (ok && (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)))
+            ok = false;
         if (!ok) {
             out.push_back(static_cast<char16_t>(kReplacement));
             ++i;

@@ -19,7 +19,7 @@ enum class CellError : std::uint8_t {
 
 // One cell of a sheet. A cell may exist with no value (a formatted blank).
 struct Cell {
-    double number = 0;   // Number
+    double number = 0;          // Number
     std::uint32_t payload = 0;  // Text: index into the workbook's strings; Boolean: 0 or 1;
                                 // Error: a CellError code
     std::uint32_t style = 0;    // the format's own style index (an XF index, a cellXfs index)

@@ -12,7 +12,7 @@ namespace spreadsheet {
 // shared string in file order (duplicates kept, so indexes match the file's); Intern finds or
 // adds a text for a written cell.
 class StringPool {
-public:
+  public:
     std::uint32_t Append(std::u16string text) {
         texts_.push_back(std::move(text));
         indexBuilt_ = false;
@@ -25,7 +25,7 @@ public:
     std::size_t size() const { return texts_.size(); }
     void reserve(std::size_t n) { texts_.reserve(n); }
 
-private:
+  private:
     std::vector<std::u16string> texts_;
     // Built on the first Intern; loading never pays for it.
     std::unordered_map<std::u16string_view, std::uint32_t> index_;
@@ -36,11 +36,13 @@ inline std::uint32_t StringPool::Intern(std::u16string_view text) {
     if (!indexBuilt_) {
         index_.clear();
         index_.reserve(texts_.size() * 2 + 16);
-        for (std::uint32_t i = 0; i < texts_.size(); ++i) index_.emplace(texts_[i], i);
+        for (std::uint32_t i = 0; i < texts_.size(); ++i)
+            index_.emplace(texts_[i], i);
         indexBuilt_ = true;
     }
     auto it = index_.find(text);
-    if (it != index_.end()) return it->second;
+    if (it != index_.end())
+        return it->second;
     // A reallocation of texts_ would move the strings the index views: rebuild then.
     const bool reallocates = texts_.size() == texts_.capacity();
     texts_.emplace_back(text);

@@ -13,7 +13,7 @@ namespace spreadsheet {
 
 // A workbook cannot be opened, read or saved; the text says why (which file, what is wrong).
 class SpreadsheetError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
@@ -21,7 +21,7 @@ public:
 // chart and macro sheets are not worksheets), its texts, its date system and the codec of the
 // format it came from.
 class Workbook {
-public:
+  public:
     explicit Workbook(std::string path) : path_(std::move(path)) {}
 
     const std::string& path() const { return path_; }
@@ -48,13 +48,14 @@ public:
 
     bool modified() const {
         for (const auto& s : sheets_)
-            if (s->modified()) return true;
+            if (s->modified())
+                return true;
         return false;
     }
 
     void Save(util::Env& env) { codec_->Save(*this, env); }
 
-private:
+  private:
     std::string path_;
     std::vector<std::unique_ptr<Worksheet>> sheets_;
     StringPool strings_;

@@ -28,7 +28,7 @@ struct CellLimits {
 // A file format's side of a loaded workbook: it knows the styles and everything in the file
 // that the model does not hold, and writes the workbook back in its own format.
 class WorkbookCodec {
-public:
+  public:
     virtual ~WorkbookCodec() = default;
 
     virtual const char* formatName() const = 0;

@@ -14,7 +14,7 @@ enum class SheetVisibility : std::uint8_t { Visible, Hidden, VeryHidden };
 // The cells of one worksheet, addressed by 1-based row and column. The codec that loaded the
 // sheet keeps whatever else the file holds; the model keeps values and style indexes only.
 class Worksheet {
-public:
+  public:
     Worksheet(std::u16string name, SheetVisibility visibility)
         : name_(std::move(name)), visibility_(visibility) {}
 
@@ -47,10 +47,11 @@ public:
     std::size_t cellCount() const { return cells_.size(); }
     template <class F>
     void ForEachCell(F&& f) const {
-        for (const auto& [key, cell] : cells_) f(RefOf(key), cell);
+        for (const auto& [key, cell] : cells_)
+            f(RefOf(key), cell);
     }
 
-private:
+  private:
     static std::uint64_t Key(std::int32_t row, std::int32_t column) {
         return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(row)) << 32) |
                static_cast<std::uint32_t>(column);
@@ -68,7 +69,8 @@ private:
 inline Cell& Worksheet::Write(std::int32_t row, std::int32_t column, std::uint32_t newStyle) {
     auto [it, inserted] = cells_.try_emplace(Key(row, column));
     Cell& cell = it->second;
-    if (inserted) cell.style = newStyle;
+    if (inserted)
+        cell.style = newStyle;
     if (!cell.written) {
         cell.written = true;
         written_.push_back({row, column});
