@@ -4,8 +4,10 @@
 #include <QLocale>
 #include <QString>
 #include <QTime>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <optional>
 
 #include "automation/Dispatch.h"
 #include "automation/OleDate.h"
@@ -17,51 +19,6 @@ namespace {
 
 std::string ToUtf8(const QString& s) {
     return s.toStdString();
-}
-
-QLocale WithoutGrouping(const QLocale& locale) {
-    QLocale l(locale);
-    l.setNumberOptions(l.numberOptions() | QLocale::OmitGroupSeparator);
-    return l;
-}
-
-[[noreturn]] void Refuse(const Variant& value) {
-    throw AutomationError(std::string("cannot convert ") + DescribeVariant(value) + " to text");
-}
-
-std::string FloatToText(double d, int significantDigits, const QLocale& locale) {
-    if (!std::isfinite(d))
-        throw AutomationError("cannot convert a non-finite number to text");
-    if (d == 0)
-        d = 0;  // no "-0"
-    QString s = WithoutGrouping(locale).toString(d, 'g', significantDigits);
-    // The platform writes the exponent with a capital E, as in 1E+20.
-    s.replace(locale.exponential(), QStringLiteral("E"));
-    return ToUtf8(s);
-}
-
-std::string CurrencyToText(std::int64_t scaled, const QLocale& locale) {
-    bool negative = scaled < 0;
-    // Work in unsigned to take the most negative amount too.
-    std::uint64_t magnitude =
-        negative ? 0 - static_cast<std::uint64_t>(scaled) : static_cast<std::uint64_t>(scaled);
-    std::uint64_t units = magnitude / 10000;
-    unsigned fraction = static_cast<unsigned>(magnitude % 10000);
-    std::string digits = std::to_string(units);
-    std::string out;
-    if (negative)
-        out += ToUtf8(locale.negativeSign());
-    out += digits;
-    if (fraction != 0) {
-        char buf[8];
-        std::snprintf(buf, sizeof buf, "%04u", fraction);
-        std::string f(buf);
-        while (!f.empty() && f.back() == '0')
-            f.pop_back();
-        out += ToUtf8(locale.decimalPoint());
-        out += f;
-    }
-    return out;
 }
 
 QString StripTimeZone(QString format) {
@@ -78,32 +35,129 @@ QString StripTimeZone(QString format) {
     return out.simplified();
 }
 
-std::string DateToText(double serial, const QLocale& locale) {
+// What the conversion needs of a locale, worked out once: asking QLocale for it at every cell
+// costs more than the rest of the conversion.
+struct Notation {
+    QLocale locale;
+    QLocale ungrouped;
+    std::string decimalPoint, negativeSign;
+    bool asciiDigits = true;
+    QString shortDate, longTime;
+
+    explicit Notation(const QLocale& l) : locale(l), ungrouped(l) {
+        ungrouped.setNumberOptions(l.numberOptions() | QLocale::OmitGroupSeparator);
+        decimalPoint = ToUtf8(l.decimalPoint());
+        negativeSign = ToUtf8(l.negativeSign());
+        asciiDigits = l.zeroDigit() == QStringLiteral("0");
+        shortDate = l.dateFormat(QLocale::ShortFormat);
+        longTime = StripTimeZone(l.timeFormat(QLocale::LongFormat));
+    }
+};
+
+const Notation& NotationFor(const QLocale& locale) {
+    thread_local std::optional<Notation> cached;
+    if (!cached || !(cached->locale == locale))
+        cached.emplace(locale);
+    return *cached;
+}
+
+[[noreturn]] void Refuse(const Variant& value) {
+    throw AutomationError(std::string("cannot convert ") + DescribeVariant(value) + " to text");
+}
+
+// Plain digits with the locale's decimal point and minus sign.
+std::string LocalizeAscii(std::string_view ascii, const Notation& n) {
+    std::string out;
+    out.reserve(ascii.size() + 4);
+    for (char c : ascii) {
+        if (c == '.')
+            out += n.decimalPoint;
+        else if (c == '-')
+            out += n.negativeSign;
+        else if (c == 'e')
+            out += 'E';  // the platform writes the exponent with a capital E, as in 1E+20
+        else
+            out += c;
+    }
+    return out;
+}
+
+std::string FloatToText(double d, int significantDigits, const Notation& n) {
+    if (!std::isfinite(d))
+        throw AutomationError("cannot convert a non-finite number to text");
+    if (d == 0)
+        d = 0;  // no "-0"
+    if (n.asciiDigits) {
+        char buf[64];
+        auto [end, ec] =
+            std::to_chars(buf, buf + sizeof buf, d, std::chars_format::general, significantDigits);
+        if (ec == std::errc())
+            return LocalizeAscii(std::string_view(buf, end - buf), n);
+    }
+    QString s = n.ungrouped.toString(d, 'g', significantDigits);
+    s.replace(n.locale.exponential(), QStringLiteral("E"));
+    return ToUtf8(s);
+}
+
+template <class Int>
+std::string IntegerToText(Int value, const Notation& n) {
+    if (n.asciiDigits) {
+        char buf[32];
+        auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value);
+        return LocalizeAscii(std::string_view(buf, end - buf), n);
+    }
+    return ToUtf8(n.ungrouped.toString(value));
+}
+
+std::string CurrencyToText(std::int64_t scaled, const Notation& n) {
+    bool negative = scaled < 0;
+    // Work in unsigned to take the most negative amount too.
+    std::uint64_t magnitude =
+        negative ? 0 - static_cast<std::uint64_t>(scaled) : static_cast<std::uint64_t>(scaled);
+    std::string ascii = negative ? "-" : "";
+    ascii += std::to_string(magnitude / 10000);
+    if (unsigned fraction = static_cast<unsigned>(magnitude % 10000); fraction != 0) {
+        char buf[8];
+        std::snprintf(buf, sizeof buf, "%04u", fraction);
+        std::string f(buf);
+        while (!f.empty() && f.back() == '0')
+            f.pop_back();
+        ascii += "." + f;
+    }
+    if (n.asciiDigits)
+        return LocalizeAscii(ascii, n);
+    return ToUtf8(n.ungrouped.toString(QString::fromStdString(ascii).toDouble(), 'f', 4));
+}
+
+std::string DateToText(double serial, const Notation& n) {
     std::optional<DateTimeParts> parts = OleDateToParts(serial);
     if (!parts)
         throw AutomationError("cannot convert a date outside the years 100 to 9999");
-    DateTimeNotation notation = LocaleDateTimeNotation(locale);
     QDate date(parts->year, parts->month, parts->day);
     QTime time(parts->hour, parts->minute, parts->second);
     bool onlyTime = parts->year == 1899 && parts->month == 12 && parts->day == 30;
     bool onlyDate = !onlyTime && parts->hour == 0 && parts->minute == 0 && parts->second == 0;
-    QString dateText = locale.toString(date, QString::fromStdString(notation.shortDate));
-    QString timeText = locale.toString(time, QString::fromStdString(notation.longTime));
     if (onlyTime)
-        return ToUtf8(timeText);
+        return ToUtf8(n.locale.toString(time, n.longTime));
+    QString dateText = n.locale.toString(date, n.shortDate);
     if (onlyDate)
         return ToUtf8(dateText);
-    return ToUtf8(dateText + u' ' + timeText);
+    return ToUtf8(dateText + u' ' + n.locale.toString(time, n.longTime));
 }
 
 }  // namespace
 
 DateTimeNotation LocaleDateTimeNotation(const QLocale& locale) {
-    return {locale.dateFormat(QLocale::ShortFormat).toStdString(),
-            StripTimeZone(locale.timeFormat(QLocale::LongFormat)).toStdString()};
+    const Notation& n = NotationFor(locale);
+    return {n.shortDate.toStdString(), n.longTime.toStdString()};
 }
 
 std::string VariantToString(const Variant& value, const QLocale& locale) {
+    if (value.type() == VarType::String)
+        return util::Utf16ToUtf8(value.text());
+    if (value.type() == VarType::Empty)
+        return {};
+    const Notation& n = NotationFor(locale);
     switch (value.type()) {
         case VarType::Empty:
             return {};
@@ -113,20 +167,20 @@ std::string VariantToString(const Variant& value, const QLocale& locale) {
         case VarType::I2:
         case VarType::I4:
         case VarType::I8:
-            return ToUtf8(WithoutGrouping(locale).toString(qlonglong(value.signedValue())));
+            return IntegerToText(static_cast<long long>(value.signedValue()), n);
         case VarType::UI1:
         case VarType::UI2:
         case VarType::UI4:
         case VarType::UI8:
-            return ToUtf8(WithoutGrouping(locale).toString(qulonglong(value.unsignedValue())));
+            return IntegerToText(static_cast<unsigned long long>(value.unsignedValue()), n);
         case VarType::R4:
-            return FloatToText(value.singleValue(), 7, locale);
+            return FloatToText(value.singleValue(), 7, n);
         case VarType::R8:
-            return FloatToText(value.doubleValue(), 15, locale);
+            return FloatToText(value.doubleValue(), 15, n);
         case VarType::Currency:
-            return CurrencyToText(value.currencyScaled(), locale);
+            return CurrencyToText(value.currencyScaled(), n);
         case VarType::Date:
-            return DateToText(value.doubleValue(), locale);
+            return DateToText(value.doubleValue(), n);
         case VarType::Bool:
             return value.boolValue() ? "-1" : "0";
         case VarType::Null:

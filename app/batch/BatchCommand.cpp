@@ -12,7 +12,7 @@ namespace batch {
 namespace {
 
 class ListOfPaths : public merge::ISourceList {
-public:
+  public:
     std::vector<std::string> paths;
     int Count() const override { return static_cast<int>(paths.size()); }
     std::string Item(int index) const override { return paths.at(static_cast<std::size_t>(index)); }
@@ -20,7 +20,7 @@ public:
 };
 
 class ProgressLines : public merge::IProgressSink {
-public:
+  public:
     ProgressLines(std::ostream& err, bool enabled) : err_(err), enabled_(enabled) {}
     void SetMaximum(int maximum) override { maximum_ = maximum; }
     void SetPosition(int position) override {
@@ -28,22 +28,23 @@ public:
             err_ << "workbook " << position << " of " << maximum_ << " done\n" << std::flush;
     }
 
-private:
+  private:
     std::ostream& err_;
     bool enabled_;
     int maximum_ = 0;
 };
 
 class ReasonPrinter : public merge::IMergeObserver {
-public:
+  public:
     explicit ReasonPrinter(std::ostream& err) : err_(err) {}
     void OnFailure(const std::string& reason) override { reason_ = reason; }
     const std::string& reason() const { return reason_; }
     void Print() const {
-        if (!reason_.empty()) err_ << "reason: " << reason_ << "\n";
+        if (!reason_.empty())
+            err_ << "reason: " << reason_ << "\n";
     }
 
-private:
+  private:
     std::ostream& err_;
     std::string reason_;
 };
@@ -56,17 +57,21 @@ struct UsageError {
 std::int32_t SheetIndexFromNumber(const std::string& option, const std::string& value) {
     static const char* kNumbers[] = {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"};
     for (int i = 0; i < 10; ++i)
-        if (value == kNumbers[i]) return i;
+        if (value == kNumbers[i])
+            return i;
     throw UsageError{option + " takes a worksheet number from 1 to 10, not \"" + value + "\""};
 }
 
 void ReadSourcesFile(const std::string& file, std::vector<std::string>& paths) {
     std::ifstream in(file, std::ios::binary);
-    if (!in) throw UsageError{"cannot read the list of sources \"" + file + "\""};
+    if (!in)
+        throw UsageError{"cannot read the list of sources \"" + file + "\""};
     std::string line;
     while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (!line.empty()) paths.push_back(line);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (!line.empty())
+            paths.push_back(line);
     }
 }
 
@@ -154,14 +159,17 @@ int RunBatchCommand(const std::vector<std::string>& args, std::ostream& out, std
                 inlineValue = true;
             }
             auto it = options.find(name);
-            if (it == options.end()) throw UsageError{"unknown option " + name};
+            if (it == options.end())
+                throw UsageError{"unknown option " + name};
             if (!inlineValue) {
-                if (i + 1 >= args.size()) throw UsageError{name + " needs a value"};
+                if (i + 1 >= args.size())
+                    throw UsageError{name + " needs a value"};
                 value = args[++i];
             }
             it->second(name, value);
         }
-        for (const std::string& file : listFiles) ReadSourcesFile(file, sources.paths);
+        for (const std::string& file : listFiles)
+            ReadSourcesFile(file, sources.paths);
     } catch (const UsageError& e) {
         err << "excelmerge-batch: " << e.message << "\n"
             << "Try 'excelmerge-batch --help'.\n";
@@ -171,13 +179,15 @@ int RunBatchCommand(const std::vector<std::string>& args, std::ostream& out, std
     ProgressLines progress(err, progressToErr);
     ReasonPrinter reasons(err);
     std::vector<std::string> shown;
-    merge::RunMergeJob(settings, sources, progress,
-                       [&](const std::string& message) {
-                           shown.push_back(message);
-                           out << message << "\n" << std::flush;
-                           if (message == merge::kMessageFailed) reasons.Print();
-                       },
-                       &reasons);
+    merge::RunMergeJob(
+        settings, sources, progress,
+        [&](const std::string& message) {
+            shown.push_back(message);
+            out << message << "\n" << std::flush;
+            if (message == merge::kMessageFailed)
+                reasons.Print();
+        },
+        &reasons);
     const bool completed = shown.size() == 1 && shown[0] == merge::kMessageDone;
     return completed ? kExitCompleted : kExitFailed;
 }

@@ -16,7 +16,7 @@ using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
 class BatchCommandTest : public ::testing::Test {
-protected:
+  protected:
     BatchCommandTest() : registration_(merge::kProgIdSpreadsheet, world.Factory()) {
         world.files["/t/target.xls"].sheets.resize(3);
         for (const char* p : {"/s/a.xls", "/s/b.xls", "/s/c.xls"}) {
@@ -96,8 +96,8 @@ TEST_F(BatchCommandTest, ExitStatusTellsCompletedFailedAndUsage) {
 
 TEST_F(BatchCommandTest, AFailingSaveAfterCompletionIsAFailure) {
     world.failSave = true;
-    int rc = Run({"--target", "/t/target.xls", "--target-sheet", "1", "--source-sheet", "2",
-                  "/s/a.xls"});
+    int rc = Run(
+        {"--target", "/t/target.xls", "--target-sheet", "1", "--source-sheet", "2", "/s/a.xls"});
     EXPECT_EQ(rc, batch::kExitFailed);
     EXPECT_EQ(out.str(), std::string(merge::kMessageDone) + "\n" + merge::kMessageFailed + "\n");
     EXPECT_THAT(err.str(), HasSubstr("the disk is full"));
@@ -105,8 +105,8 @@ TEST_F(BatchCommandTest, AFailingSaveAfterCompletionIsAFailure) {
 
 TEST_F(BatchCommandTest, TextAfterDoubleDashIsASourceEvenWhenItLooksLikeAnOption) {
     world.files["--odd.xls"].sheets.resize(1);
-    int rc = Run({"--target", "/t/target.xls", "--target-sheet", "1", "--source-sheet", "1",
-                  "--", "--odd.xls"});
+    int rc = Run({"--target", "/t/target.xls", "--target-sheet", "1", "--source-sheet", "1", "--",
+                  "--odd.xls"});
     EXPECT_EQ(rc, batch::kExitCompleted);
     EXPECT_EQ(world.Count("Open call(String \"--odd.xls\")"), 1u);
 }
