@@ -141,8 +141,18 @@ std::uint32_t XlsCodec::DateStyleFor(std::uint32_t style, DateTimeKind kind) {
             static_cast<char>(wanted[kXfUsedAttributesOffset] | kXfUsesOwnNumberFormat);
     }
     const std::size_t total = document_.xfs.size() + added_.xfs.size();
+    // An XF that differs only in the flag saying its format is its own shows the same.
+    auto sameLook = [&](std::string candidate) {
+        if (candidate.size() != wanted.size())
+            return false;
+        if (document_.version == BiffVersion::Biff8) {
+            candidate[kXfUsedAttributesOffset] =
+                static_cast<char>(candidate[kXfUsedAttributesOffset] | kXfUsesOwnNumberFormat);
+        }
+        return candidate == wanted;
+    };
     for (std::size_t i = 0; i < total; ++i)
-        if (*XfBytes(static_cast<std::uint32_t>(i)) == wanted)
+        if (sameLook(*XfBytes(static_cast<std::uint32_t>(i))))
             return static_cast<std::uint32_t>(i);
     if (total >= kMaxXfs) {
         throw SpreadsheetError("the workbook has too many cell formats to add a date format");
