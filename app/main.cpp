@@ -9,6 +9,8 @@
 int main(int argc, char** argv) {
     TApplication application(argc, argv);
     QApplication::setApplicationVersion(QStringLiteral(EXCELMERGE_VERSION));
+    // The desktop finds the menu entry and the icon through it.
+    QGuiApplication::setDesktopFileName(QStringLiteral("excelmerge"));
     QIcon icon;
     for (const int size : {16, 24, 32, 48, 64, 72, 96, 128})
         icon.addFile(QStringLiteral(":/icons/excelmerge-%1.png").arg(size), QSize(size, size));
