@@ -30,30 +30,45 @@ Record ReadRecordAt(std::string_view stream, std::size_t offset) {
     return r;
 }
 
-std::vector<SubstreamRecord> ReadSubstream(std::string_view stream, std::size_t offset) {
-    std::vector<SubstreamRecord> out;
+namespace {
+
+template <class OnRecord>
+void WalkSubstream(std::string_view stream, std::size_t offset, OnRecord&& onRecord) {
     int depth = 0;
     std::size_t at = offset;
+    bool first = true;
     for (;;) {
         if (at >= stream.size()) {
             throw SpreadsheetError("damaged workbook stream: the substream at offset " +
                                    std::to_string(offset) + " has no end-of-file record");
         }
         const Record r = ReadRecordAt(stream, at);
-        if (out.empty() && r.id != rec::kBof) {
+        if (first && r.id != rec::kBof) {
             throw SpreadsheetError(
                 "damaged workbook stream: no beginning-of-file record at offset " +
                 std::to_string(offset));
         }
+        first = false;
         if (r.id == rec::kBof)
             ++depth;
-        out.push_back({r, depth});
+        onRecord(r, depth);
         at = r.end();
-        if (r.id == rec::kEof) {
-            if (--depth == 0)
-                break;
-        }
+        if (r.id == rec::kEof && --depth == 0)
+            break;
     }
+}
+
+}  // namespace
+
+std::size_t SubstreamEnd(std::string_view stream, std::size_t offset) {
+    std::size_t end = offset;
+    WalkSubstream(stream, offset, [&](const Record& r, int) { end = r.end(); });
+    return end;
+}
+
+std::vector<SubstreamRecord> ReadSubstream(std::string_view stream, std::size_t offset) {
+    std::vector<SubstreamRecord> out;
+    WalkSubstream(stream, offset, [&](const Record& r, int depth) { out.push_back({r, depth}); });
     return out;
 }
 

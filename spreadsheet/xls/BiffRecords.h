@@ -70,6 +70,8 @@ struct SubstreamRecord {
     int depth = 1;  // 1 for the substream's own records, 2 and more inside embedded substreams
 };
 std::vector<SubstreamRecord> ReadSubstream(std::string_view stream, std::size_t offset);
+// Where that substream ends (just past its EOF), with the same checks and no record list.
+std::size_t SubstreamEnd(std::string_view stream, std::size_t offset);
 
 // Appends a record with the given data (at most 65535 bytes).
 void AppendRecord(std::string& out, std::uint16_t id, std::string_view data);

@@ -220,8 +220,7 @@ class StreamReader {
         const std::u16string name = StringAt(r, 6, false);
         if (sheet.start >= stream().size())
             Damaged(r, "points past the stream end");
-        const auto records = ReadSubstream(stream(), sheet.start);
-        sheet.end = records.back().record.end();
+        sheet.end = SubstreamEnd(stream(), sheet.start);
         if (sheet.type == 0) {
             sheet.worksheetIndex = workbook_->worksheetCount();
             const SheetVisibility visibility = state == 1   ? SheetVisibility::Hidden
@@ -250,6 +249,8 @@ class StreamReader {
         const auto records = ReadSubstream(stream(), sheet.start);
         Worksheet* ws =
             sheet.worksheetIndex >= 0 ? &workbook_->worksheet(sheet.worksheetIndex) : nullptr;
+        if (ws)
+            ws->Reserve(ws->cellCount() + records.size());
         // A formula with a text result: its STRING record follows (after any SHRFMLA/ARRAY).
         std::optional<std::pair<std::int32_t, std::int32_t>> pendingString;
         for (std::size_t i = 0; i < records.size(); ++i) {

@@ -9,6 +9,7 @@
 
 #include "spreadsheet/xls/BiffBytes.h"
 #include "spreadsheet/xls/BiffRecords.h"
+#include "spreadsheet/xls/BiffText.h"
 
 namespace xlstest {
 
