@@ -2,5 +2,7 @@
 excelmerge_add_gtest(excelmerge_spreadsheet_tests
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/NumberFormatTest.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/CellValuesTest.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/TextStorageTest.cpp
   LIBS excelmerge_spreadsheet_core
 )
