@@ -15,6 +15,8 @@ int main(int argc, char** argv) {
     for (const int size : {16, 24, 32, 48, 64, 72, 96, 128})
         icon.addFile(QStringLiteral(":/icons/excelmerge-%1.png").arg(size), QSize(size, size));
     QApplication::setWindowIcon(icon);
+    // Typing in the source list finds an entry; keys less than half a second apart extend it.
+    QApplication::setKeyboardInputInterval(500);
     ApplySkin(application);
     // The embedded spreadsheet application answers "Excel.Application" for the merge job.
     batch::RegisterEmbeddedEngine();
