@@ -42,7 +42,15 @@ std::unique_ptr<Workbook> LoadXls(const std::string& path, std::string_view byte
     std::string stream;
     XlsCodec::Container container;
     if (cfb::LooksLikeCompoundFile(bytes)) {
-        auto parsed = cfb::CompoundFile::Parse(bytes);
+        auto parsed = [&] {
+            try {
+                return cfb::CompoundFile::Parse(bytes);
+            } catch (const SpreadsheetError&) {
+                throw;
+            } catch (const std::exception& e) {
+                throw SpreadsheetError(path + ": damaged compound file: " + e.what());
+            }
+        }();
         auto holder = std::make_shared<decltype(parsed)>(std::move(parsed));
         auto& file = Deref(*holder);
         if (file.HasStream(kBiff8StreamName)) {

@@ -500,8 +500,16 @@ double DecodeRk(std::uint32_t rk) {
 }
 
 ParsedWorkbookStream ParseWorkbookStream(const std::string& path, std::string stream) {
-    StreamReader reader(path, std::move(stream));
-    return reader.Run();
+    try {
+        StreamReader reader(path, std::move(stream));
+        return reader.Run();
+    } catch (const SpreadsheetError& e) {
+        // Every reason names the file.
+        const std::string what = e.what();
+        if (what.rfind(path + ":", 0) == 0)
+            throw;
+        throw SpreadsheetError(path + ": " + what);
+    }
 }
 
 }  // namespace spreadsheet::xls

@@ -11,3 +11,9 @@ if(EXCELMERGE_BENCH)
     target_link_libraries(xls_bench PRIVATE excelmerge_xls benchmark::benchmark GTest::gtest)
   endif()
 endif()
+
+if(TARGET excelmerge_cfb)
+  excelmerge_add_gtest(xls_file_tests
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/XlsFilesTest.cpp
+    LIBS excelmerge_xls)
+endif()
