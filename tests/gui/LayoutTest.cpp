@@ -9,9 +9,11 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
+#include <QRegularExpression>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTest>
+#include <limits>
 
 #include "WindowFixture.h"
 #include "sources/FileDropPan.h"
@@ -131,6 +133,7 @@ TEST_F(LayoutTest, EveryControlHasItsPlaceTextAndHint) {
 TEST_F(LayoutTest, WindowOpensWithItsDefaults) {
     EXPECT_EQ(window.windowTitle(), QStringLiteral("excel合并工具"));
     EXPECT_EQ(window.size(), QSize(666, 519));
+    EXPECT_EQ(window.pos(), QPoint(192, 114));
     EXPECT_EQ(window.font().family(), QStringLiteral("宋体"));
     EXPECT_EQ(window.font().pixelSize(), 16);
     EXPECT_FALSE(window.font().bold());
@@ -147,6 +150,12 @@ TEST_F(LayoutTest, WindowOpensWithItsDefaults) {
         for (int i = 0; i < 10; ++i)
             EXPECT_EQ(combo->itemText(i), QStringLiteral("第%1个工作表").arg(i + 1));
     }
+    // Edit boxes take text of any length (Qt's default stops at 32767 characters).
+    const auto edits = window.findChildren<QLineEdit*>(QRegularExpression("^Edit\\d+$"));
+    EXPECT_EQ(edits.size(), 11);
+    for (QLineEdit* edit : edits)
+        EXPECT_EQ(edit->maxLength(), std::numeric_limits<int>::max())
+            << edit->objectName().toStdString();
     EXPECT_EQ(window.ListBox1->count(), 0);
     EXPECT_EQ(Selected(), -1);
     EXPECT_EQ(window.ListBox1->selectionMode(), QAbstractItemView::SingleSelection);

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFocusEvent>
+#include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QTest>
 #include <vector>
@@ -16,7 +17,7 @@
 namespace {
 
 struct Step {
-    enum Kind { Type, Press, Paste, LoseFocus } kind;
+    enum Kind { Type, Press, Paste, LoseFocus, Compose } kind;
     QString text;
     Qt::Key key = Qt::Key_unknown;
 };
@@ -32,6 +33,10 @@ Step Paste(const char* utf8) {
 }
 Step LoseFocus() {
     return {Step::LoseFocus, {}};
+}
+// Text that an input method commits at once.
+Step Compose(const char* utf8) {
+    return {Step::Compose, QString::fromUtf8(utf8)};
 }
 
 // Typing characters outside Latin-1 needs key events that carry the text itself.
@@ -56,6 +61,12 @@ void Apply(TWorksheetComboBox& combo, const Step& step) {
             QApplication::clipboard()->setText(step.text);
             QTest::keyClick(&combo, Qt::Key_V, Qt::ControlModifier);
             break;
+        case Step::Compose: {
+            QInputMethodEvent commit;
+            commit.setCommitString(step.text);
+            QApplication::sendEvent(&combo, &commit);
+            break;
+        }
         case Step::LoseFocus: {
             QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
             QApplication::sendEvent(&combo, &out);
@@ -137,6 +148,8 @@ const SelectorCase kSelectorCases[] = {
      ""},
     {"LeavingDoesNotMatchTheText", {Paste("第4个工作表"), LoseFocus()}, -1, "第4个工作表", ""},
     {"LeavingKeepsACompletedItem", {Type("第5"), LoseFocus()}, 4, "第5个工作表", ""},
+    {"ComposedTextCompletes", {Compose("第1")}, 0, "第1个工作表", "个工作表"},
+    {"ComposedTextThatFitsNoItem", {Type("第2"), Compose("页")}, -1, "第2页", ""},
     {"CompletionIgnoresLetterCase", {Type("b")}, 1, "beta", "eta", {"Alpha", "Beta"}},
     {"FirstOfSeveralMatches", {Type("a")}, 0, "alpha", "lpha", {"Alpha", "Alps"}},
 };
