@@ -230,6 +230,24 @@ TEST(XlsWriter, ManyAndLongNewTextsGoIntoTheSharedStringsWithContinueRecords) {
     }
 }
 
+TEST(XlsWriter, AWorkbookWithoutSharedStringsGetsThemForItsFirstText) {
+    // Writers that store texts in LABEL records may leave the table out altogether.
+    auto loaded = LoadStream(BuildStream(
+        StandardXfs(),
+        {{u"S", {Dimensions(0, 1, 0, 1), Rec(rec::kLabel, CellHead(0, 0, 15) + UStr(u"label"))}}}));
+    PutText(*loaded.workbook, 2, 1, u"label");
+    PutText(*loaded.workbook, 3, 1, u"新的");
+    const std::string saved = loaded.codec->SavedStream(*loaded.workbook);
+    auto again = spreadsheet::xls::ParseWorkbookStream("t.xls", saved);
+    ASSERT_TRUE(again.document.sstRecord);
+    ASSERT_TRUE(again.document.extSstRecord);
+    EXPECT_EQ(again.document.sstFormatting.size(), 2u);
+    EXPECT_EQ(GetU32(again.document.globals[*again.document.sstRecord].data, 0), 2u);
+    EXPECT_EQ(TextAt(*again.workbook, 0, 1, 1), u"label");
+    EXPECT_EQ(TextAt(*again.workbook, 0, 2, 1), u"label");
+    EXPECT_EQ(TextAt(*again.workbook, 0, 3, 1), u"新的");
+}
+
 TEST(XlsWriter, NewCellsTakeTheirRowsOrColumnsFormat) {
     auto g = StandardXfs({0, 0, 14});  // 16, 17, 18
     const std::vector<std::string> sheet = {
