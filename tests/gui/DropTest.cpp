@@ -61,6 +61,22 @@ TEST_F(DropTest, DropAnywhereInTheGroupAppendsLastDeliveredFirst) {
     }
 }
 
+// The desktop hands a drop to the innermost widget that accepts drops, or else to its nearest
+// ancestor that does: every control in the group that accepts drops must pass files on.
+TEST_F(DropTest, EveryControlThatTakesDropsHandsFilesToThePanel) {
+    int takers = 0;
+    for (QWidget* widget : window.AIFileDropPan1->findChildren<QWidget*>()) {
+        if (!widget->acceptDrops())
+            continue;
+        SCOPED_TRACE(widget->metaObject()->className());
+        ++takers;
+        SetEntries({}, -1);
+        EXPECT_TRUE(DragAndDrop(widget, Drag({"/d/A.xls"})));
+        EXPECT_EQ(Entries(), QStringList{"/d/A.xls"});
+    }
+    EXPECT_GE(takers, 7);  // six edit boxes and the selector's edit part
+}
+
 TEST_F(DropTest, FoldersDuplicatesAndLongPathsArriveWhole) {
     QString longPath = QStringLiteral("/数据");
     while (longPath.toUtf8().size() < 400)
