@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGlyphRun>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -13,6 +14,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTest>
+#include <QTextLayout>
 #include <limits>
 
 #include "WindowFixture.h"
@@ -127,6 +129,24 @@ TEST_F(LayoutTest, EveryControlHasItsPlaceTextAndHint) {
         EXPECT_EQ(widget->toolTip(), QString::fromUtf8(row.hint));
         EXPECT_TRUE(widget->isVisible());
         EXPECT_TRUE(widget->isEnabled());
+    }
+}
+
+// Every character of every caption has a glyph in the window's font or in the font the font
+// system substitutes for it: nothing shows as a box.
+TEST_F(LayoutTest, EveryCaptionCharacterHasAGlyph) {
+    for (const ControlRow& row : kControls) {
+        const QString text = QString::fromUtf8(row.text) + QString::fromUtf8(row.hint);
+        if (text.isEmpty())
+            continue;
+        SCOPED_TRACE(row.name);
+        QTextLayout layout(text, window.font());
+        layout.beginLayout();
+        layout.createLine();
+        layout.endLayout();
+        for (const QGlyphRun& run : layout.glyphRuns())
+            for (const quint32 glyph : run.glyphIndexes())
+                EXPECT_NE(glyph, 0u) << run.rawFont().familyName().toStdString();
     }
 }
 
