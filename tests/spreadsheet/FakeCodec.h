@@ -30,11 +30,15 @@ class FakeCodec : public WorkbookCodec {
   public:
     struct Log {
         int saves = 0;
+        int liveCodecs = 0;        // workbooks of this log still in memory
         std::string failSaveWith;  // non-empty: Save throws this
         std::vector<std::pair<std::uint32_t, DateTimeKind>> dateStyleRequests;
     };
 
-    explicit FakeCodec(std::shared_ptr<Log> log = std::make_shared<Log>()) : log_(std::move(log)) {}
+    explicit FakeCodec(std::shared_ptr<Log> log = std::make_shared<Log>()) : log_(std::move(log)) {
+        ++log_->liveCodecs;
+    }
+    ~FakeCodec() override { --log_->liveCodecs; }
 
     const char* formatName() const override { return "fake"; }
     CellLimits limits() const override { return {65536, 256}; }

@@ -4,5 +4,7 @@ excelmerge_add_gtest(excelmerge_spreadsheet_tests
     ${CMAKE_CURRENT_LIST_DIR}/NumberFormatTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/CellValuesTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/TextStorageTest.cpp
-  LIBS excelmerge_spreadsheet_core
+    ${CMAKE_CURRENT_LIST_DIR}/ApplicationTest.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/WorkbookFileTest.cpp
+  LIBS excelmerge_spreadsheet
 )
