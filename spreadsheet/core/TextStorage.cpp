@@ -18,8 +18,8 @@ namespace {
 constexpr std::size_t kLongestNumberText = 32;
 // Longer texts are never dates or times the conversion writes.
 constexpr std::size_t kLongestDateText = 64;
-// Integers below this many digits come back from the conversion exactly as written.
-constexpr int kExactIntegerDigits = 15;
+// The conversion writes numbers to this many significant digits.
+constexpr int kExactDigits = 15;
 // Two-digit years below this are 20yy, the others 19yy.
 constexpr int kTwoDigitYearPivot = 30;
 
@@ -40,19 +40,58 @@ bool StartsWith(std::u16string_view text, std::size_t at, const std::u16string& 
     return !word.empty() && text.substr(at, word.size()) == word;
 }
 
-// A plain integer the conversion writes as such: "0", or up to 15 digits with no leading zero
-// and an optional minus.
-bool IsPlainInteger(std::string_view ascii) {
-    std::size_t i = ascii.empty() || ascii[0] != '-' ? 0 : 1;
-    const std::size_t digits = ascii.size() - i;
-    if (digits == 0 || digits > std::size_t(kExactIntegerDigits))
-        return false;
-    if (ascii[i] == '0')
-        return digits == 1 && i == 0;
-    for (; i < ascii.size(); ++i)
-        if (ascii[i] < '0' || ascii[i] > '9')
-            return false;
-    return true;
+enum class Canonical { Yes, No, Unknown };
+
+// Whether the conversion writes a number exactly as this plain decimal (C notation, without an
+// exponent): with up to 15 significant digits it writes them all, with no leading zero before
+// the digits, no trailing zero after the point, and no exponent from 1E-04 up to below 1E+15.
+// Texts with an exponent are left to the conversion itself.
+Canonical CanonicalDecimal(std::string_view ascii) {
+    std::size_t i = 0;
+    const bool negative = !ascii.empty() && ascii[0] == '-';
+    if (negative)
+        ++i;
+    // The whole part: "0", or digits with no leading zero.
+    const std::size_t wholeStart = i;
+    while (i < ascii.size() && ascii[i] >= '0' && ascii[i] <= '9')
+        ++i;
+    const std::size_t wholeDigits = i - wholeStart;
+    if (i < ascii.size() && (ascii[i] == 'e' || ascii[i] == '+'))
+        return Canonical::Unknown;
+    if (wholeDigits == 0 || (wholeDigits > 1 && ascii[wholeStart] == '0'))
+        return Canonical::No;
+    const bool zeroWhole = ascii[wholeStart] == '0';
+    if (i == ascii.size())
+        return (zeroWhole && negative) || wholeDigits > std::size_t(kExactDigits)  // no "-0"
+                   ? Canonical::No
+                   : Canonical::Yes;
+    if (ascii[i] != '.')
+        return Canonical::No;
+    // The fraction: digits, the last not a zero.
+    const std::size_t fractionStart = ++i;
+    std::size_t leadingZeros = 0;
+    bool significantSeen = false;
+    for (; i < ascii.size(); ++i) {
+        const char c = ascii[i];
+        if (c == 'e' || c == '+')
+            return Canonical::Unknown;
+        if (c < '0' || c > '9')
+            return Canonical::No;
+        if (c != '0')
+            significantSeen = true;
+        if (!significantSeen)
+            ++leadingZeros;
+    }
+    const std::size_t fractionDigits = i - fractionStart;
+    if (fractionDigits == 0 || ascii.back() == '0')
+        return Canonical::No;
+    std::size_t significant = wholeDigits + fractionDigits;
+    if (zeroWhole) {
+        if (leadingZeros > 3)
+            return Canonical::No;  // written as 1E-05 and below
+        significant = fractionDigits - leadingZeros;
+    }
+    return significant <= std::size_t(kExactDigits) ? Canonical::Yes : Canonical::No;
 }
 
 }  // namespace
@@ -69,6 +108,9 @@ TextStorage::TextStorage(const QLocale& locale)
     dateFormat_ = QString::fromStdString(notation.shortDate);
     timeFormat_ = QString::fromStdString(notation.longTime);
     dateTimeFormat_ = dateFormat_ + u' ' + timeFormat_;
+    numericDate_ = NumericDateNotation::FromQtFormat(ToU16(dateFormat_));
+    numericTime_ = NumericDateNotation::FromQtFormat(ToU16(timeFormat_));
+    numericDateTime_ = NumericDateNotation::FromQtFormat(ToU16(dateTimeFormat_));
     twoDigitYears_ = !dateFormat_.contains(u"yyy") && dateFormat_.contains(u"yy");
     // Dates and times that do not start with a digit in this locale need the slower look at
     // every text; the usual ones let every other text pass at once.
@@ -124,11 +166,14 @@ bool TextStorage::ReadNumber(std::u16string_view text, double& number) const {
         }
     }
     const std::string_view mapped(ascii, n);
+    const Canonical canonical = plainDigits_ ? CanonicalDecimal(mapped) : Canonical::Unknown;
+    if (canonical == Canonical::No)
+        return false;
     double value = 0;
     const auto [end, ec] = std::from_chars(mapped.data(), mapped.data() + n, value);
     if (ec != std::errc() || end != mapped.data() + n || !std::isfinite(value))
         return false;
-    if (!IsPlainInteger(mapped) && !ConvertsBackTo(value, false, text))
+    if (canonical == Canonical::Unknown && !ConvertsBackTo(value, false, text))
         return false;
     number = value;
     return true;
@@ -139,9 +184,46 @@ bool TextStorage::ReadDateTime(std::u16string_view text, bool date1904, StoredTe
         return false;
     if (!IsAsciiDigit(text[0]) && datesStartWithDigit_ && timesStartWithDigit_)
         return false;
-    const QString q = ToQString(text);
     automation::DateTimeParts parts;
-    DateTimeKind kind;
+    DateTimeKind kind = DateTimeKind::Date;
+    if (!ParseDateTime(text, parts, kind))
+        return false;
+    // Qt reads a two-digit year as 19yy; the platform puts 00 to 29 in this century.
+    if (twoDigitYears_ && kind != DateTimeKind::Time && parts.year < 1900 + kTwoDigitYearPivot)
+        parts.year += 100;
+    const std::optional<double> ole = automation::OleDateFromParts(parts);
+    if (!ole || !ConvertsBackTo(*ole, true, text))
+        return false;
+    const std::optional<double> serial = SerialFromOleDate(*ole, date1904);
+    if (!serial)
+        return false;
+    out.kind = StoredKind::Date;
+    out.number = *serial;
+    out.dateTime = kind;
+    return true;
+}
+
+bool TextStorage::ParseDateTime(std::u16string_view text, automation::DateTimeParts& parts,
+                                DateTimeKind& kind) const {
+    if (numericDate_ && numericTime_ && numericDateTime_) {
+        parts = {};
+        if (numericDateTime_->Read(text, parts)) {
+            kind = DateTimeKind::DateTime;
+            return true;
+        }
+        parts = {};
+        if (numericDate_->Read(text, parts)) {
+            kind = DateTimeKind::Date;
+            return true;
+        }
+        parts = {};
+        if (numericTime_->Read(text, parts)) {
+            kind = DateTimeKind::Time;
+            return true;
+        }
+        return false;
+    }
+    const QString q = ToQString(text);
     if (const QDateTime dt = locale_.toDateTime(q, dateTimeFormat_); dt.isValid()) {
         kind = DateTimeKind::DateTime;
         parts = {dt.date().year(), dt.date().month(),  dt.date().day(),
@@ -155,18 +237,6 @@ bool TextStorage::ReadDateTime(std::u16string_view text, bool date1904, StoredTe
     } else {
         return false;
     }
-    // Qt reads a two-digit year as 19yy; the platform puts 00 to 29 in this century.
-    if (twoDigitYears_ && kind != DateTimeKind::Time && parts.year < 1900 + kTwoDigitYearPivot)
-        parts.year += 100;
-    const std::optional<double> ole = automation::OleDateFromParts(parts);
-    if (!ole || !ConvertsBackTo(*ole, true, text))
-        return false;
-    const std::optional<double> serial = SerialFromOleDate(*ole, date1904);
-    if (!serial)
-        return false;
-    out.kind = StoredKind::Date;
-    out.number = *serial;
-    out.dateTime = kind;
     return true;
 }
 

@@ -3,9 +3,11 @@
 #include <QLocale>
 #include <QString>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "spreadsheet/core/NumericDateNotation.h"
 #include "spreadsheet/model/WorkbookCodec.h"
 
 namespace spreadsheet {
@@ -40,6 +42,8 @@ class TextStorage {
   private:
     bool ReadNumber(std::u16string_view text, double& number) const;
     bool ReadDateTime(std::u16string_view text, bool date1904, StoredText& out) const;
+    bool ParseDateTime(std::u16string_view text, automation::DateTimeParts& parts,
+                       DateTimeKind& kind) const;
     bool ConvertsBackTo(double value, bool isDate, std::u16string_view text) const;
 
     QLocale locale_;
@@ -47,6 +51,8 @@ class TextStorage {
     char16_t zeroDigit_ = u'0';
     bool plainDigits_ = true;
     QString dateFormat_, timeFormat_, dateTimeFormat_;
+    // The same notations read directly, when they are numeric only.
+    std::optional<NumericDateNotation> numericDate_, numericTime_, numericDateTime_;
     bool twoDigitYears_ = false;
     bool datesStartWithDigit_ = true;
     bool timesStartWithDigit_ = true;

@@ -3,6 +3,7 @@
 add_library(excelmerge_spreadsheet_core STATIC
   ${CMAKE_CURRENT_LIST_DIR}/NumberFormat.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CellValues.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/NumericDateNotation.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TextStorage.cpp
 )
 target_include_directories(excelmerge_spreadsheet_core PUBLIC ${PROJECT_SOURCE_DIR})

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "automation/VariantConversion.h"
 #include "spreadsheet/core/CellValues.h"
 #include "util/Utf.h"
@@ -51,6 +53,7 @@ struct WrittenTextCase {
 const QLocale kChina(QLocale::Chinese, QLocale::China);
 const QLocale kGermany(QLocale::German, QLocale::Germany);
 const QLocale kC = QLocale::c();
+const QLocale kUnitedStates(QLocale::English, QLocale::UnitedStates);
 
 // Every text must come back from the conversion exactly as it was written, whatever it is
 // stored as; the kind says whether it was kept as a number, a date or the text itself.
@@ -133,6 +136,10 @@ TEST(TextStorage, StoresEveryTextSoThatItComesBackUnchanged) {
         {kC, false, u"-42", StoredKind::Number, -42},
         {kC, false, u"5 Jan 2024", StoredKind::Date, 45296},
         {kC, false, u"13:45:00", StoredKind::Date, 49500.0 / 86400},
+        {kUnitedStates, false, u"1/5/24", StoredKind::Date, 45296},
+        {kUnitedStates, false, u"1:45:00 PM", StoredKind::Date, 49500.0 / 86400},
+        {kUnitedStates, false, u"1/5/24 1:45:00 PM", StoredKind::Date, 45296 + 49500.0 / 86400},
+        {kUnitedStates, false, u"13:45:00", StoredKind::Text},
     };
     for (const auto& c : cases) {
         const TextStorage storage(c.locale);
@@ -158,17 +165,31 @@ TEST(TextStorage, SaysWhatAWrittenDateMustShow) {
     EXPECT_EQ(storage.Classify(u"2024/1/5 13:45:00", false).dateTime, DateTimeKind::DateTime);
 }
 
-// Plain integers take a short way past the conversion; it must agree with the conversion.
-TEST(TextStorage, IntegersAgreeWithTheConversion) {
+// Plain decimals take a short way past the conversion; it must accept exactly what the
+// conversion writes.
+TEST(TextStorage, PlainNumbersAgreeWithTheConversion) {
     const TextStorage storage(kChina);
-    double value = 1;
-    for (int digits = 1; digits <= 17; ++digits, value = value * 10 + 7) {
+    std::vector<double> values;
+    double integer = 1;
+    for (int digits = 1; digits <= 17; ++digits, integer = integer * 10 + 7)
+        values.push_back(integer);
+    for (double scale = 1e-7; scale < 1e17; scale *= 10)
+        for (double mantissa : {1.0, 1.5, 3.14159265358979, 1.23456789012345, 9.99999999999999})
+            values.push_back(mantissa * scale);
+    values.push_back(0.1 + 0.2);  // 0.30000000000000004
+    for (double value : values) {
         for (double v : {value, -value}) {
             const std::string back = automation::VariantToString(Variant(v), kChina);
-            const std::u16string text = util::Utf8ToUtf16(back);
-            const StoredText stored = storage.Classify(text, false);
+            const StoredText stored = storage.Classify(util::Utf8ToUtf16(back), false);
             EXPECT_EQ(stored.kind, StoredKind::Number) << back;
             EXPECT_EQ(automation::VariantToString(Variant(stored.number), kChina), back);
+            // The same digits with a zero added are never what the conversion writes.
+            const std::string padded =
+                back.find('.') == std::string::npos ? "0" + back : back + "0";
+            if (back.find('E') == std::string::npos) {
+                EXPECT_EQ(storage.Classify(util::Utf8ToUtf16(padded), false).kind, StoredKind::Text)
+                    << padded;
+            }
         }
     }
 }

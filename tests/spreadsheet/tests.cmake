@@ -8,3 +8,13 @@ excelmerge_add_gtest(excelmerge_spreadsheet_tests
     ${CMAKE_CURRENT_LIST_DIR}/WorkbookFileTest.cpp
   LIBS excelmerge_spreadsheet
 )
+
+# A quick measure of one Cells+Value get and put; not a test.
+if(EXCELMERGE_BENCH)
+  find_package(benchmark QUIET)
+  if(benchmark_FOUND)
+    add_executable(spreadsheet_application_bench ${CMAKE_CURRENT_LIST_DIR}/ApplicationBench.cpp)
+    target_link_libraries(spreadsheet_application_bench PRIVATE excelmerge_spreadsheet
+      benchmark::benchmark)
+  endif()
+endif()
