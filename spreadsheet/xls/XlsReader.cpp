@@ -299,7 +299,7 @@ class StreamReader {
                     break;
                 }
                 case rec::kMulRk: {
-                    NeedBytes(r, 6);
+                    NeedBytes(r, 12);  // at least one number
                     const std::size_t count = (r.data.size() - 6) / 6;
                     if ((r.data.size() - 6) % 6 != 0)
                         Damaged(r, "has a broken list of numbers");
@@ -322,7 +322,7 @@ class StreamReader {
                     break;
                 }
                 case rec::kMulBlank: {
-                    NeedBytes(r, 6);
+                    NeedBytes(r, 8);  // at least one blank
                     if (r.data.size() % 2 != 0)
                         Damaged(r, "has a broken list of blanks");
                     const std::size_t count = (r.data.size() - 6) / 2;

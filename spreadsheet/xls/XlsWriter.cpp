@@ -11,6 +11,8 @@ namespace spreadsheet::xls {
 namespace {
 
 constexpr std::size_t kMaxRowRecordsPerBlock = 32;
+constexpr std::int32_t kMaxRows = 65536;
+constexpr std::int32_t kMaxColumns = 256;
 constexpr std::size_t kMaxCellText = 32767;         // the most characters a cell holds
 constexpr std::uint16_t kRowFlagsDefault = 0x0100;  // the flag bit that must always be set
 constexpr std::uint16_t kRowFlagUnsynced = 0x0040;
@@ -485,6 +487,11 @@ class Writer {
             const Cell* cell = ws.Find(ref.row, ref.column);
             if (!cell)
                 continue;
+            if (ref.row < 1 || ref.row > kMaxRows || ref.column < 1 || ref.column > kMaxColumns) {
+                throw SpreadsheetError("cell row " + std::to_string(ref.row) + ", column " +
+                                       std::to_string(ref.column) +
+                                       " lies outside an Excel 97-2003 sheet");
+            }
             ApplyWrite(layout, static_cast<std::uint16_t>(ref.row - 1),
                        static_cast<std::uint16_t>(ref.column - 1), *cell);
         }

@@ -48,7 +48,7 @@ bool Have(const std::string& command) {
 bool PythonHasXlrd() {
     return std::system((std::string(kPython) + " -c 'import xlrd' >/dev/null 2>&1").c_str()) == 0;
 }
-int Run(const std::string& command) {
+int RunShell(const std::string& command) {
     return std::system(command.c_str());
 }
 std::string Quote(const fs::path& p) {
@@ -147,8 +147,8 @@ std::vector<std::string> XlrdDump(const TempDir& dir, const fs::path& file) {
     const fs::path script = dir.path() / "dump.py";
     const fs::path out = dir.path() / "dump.txt";
     WriteAll(script, kXlrdDump);
-    EXPECT_EQ(Run(std::string(kPython) + " " + Quote(script) + " " + Quote(file) + " > " +
-                  Quote(out) + " 2>/dev/null"),
+    EXPECT_EQ(RunShell(std::string(kPython) + " " + Quote(script) + " " + Quote(file) + " > " +
+                       Quote(out) + " 2>/dev/null"),
               0)
         << "xlrd could not read " << file;
     return Lines(ReadAll(out));
@@ -215,7 +215,7 @@ bool WriteCompoundFile(const fs::path& out, const std::string& streamName,
         "my $f=OLE::Storage_Lite::PPS::File->new(OLE::Storage_Lite::Asc2Ucs($n),$d); "
         "OLE::Storage_Lite::PPS::Root->new(undef,undef,[$f])->save($o) or die' " +
         Quote(streamName) + " " + Quote(data) + " " + Quote(out) + " 2>/dev/null";
-    return Run(perl) == 0;
+    return RunShell(perl) == 0;
 }
 
 TEST(XlsFiles, RefusesFilesThatAreNoReadableWorkbookWithTheReason) {
@@ -231,7 +231,7 @@ TEST(XlsFiles, RefusesFilesThatAreNoReadableWorkbookWithTheReason) {
         {"a zero-byte file", "", "not an Excel workbook"},
         {"a picture", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16), "not an Excel workbook"},
     };
-    if (Run("perl -MOLE::Storage_Lite -e 1 2>/dev/null") == 0) {
+    if (RunShell("perl -MOLE::Storage_Lite -e 1 2>/dev/null") == 0) {
         auto filePass = StandardXfs();
         filePass.insert(filePass.begin(), Rec(rec::kFilePass, U16(1) + std::string(52, '\0')));
         const struct {
@@ -340,7 +340,7 @@ std::map<std::string, std::string> LibreOfficeCsv(const TempDir& dir, const fs::
         " --headless --convert-to 'csv:Text - txt - csv "
         "(StarCalc):44,34,76,1,,1033,false,true,true,false,false,-1' --outdir " +
         Quote(outDir) + " " + Quote(file) + " >/dev/null 2>&1";
-    EXPECT_EQ(Run(command), 0);
+    EXPECT_EQ(RunShell(command), 0);
     std::map<std::string, std::string> sheets;
     const std::string stem = file.stem().string() + "-";
     for (const auto& entry : fs::directory_iterator(outDir)) {
@@ -434,14 +434,14 @@ void ExpectLibreOfficeSees(const TempDir& dir, const fs::path& before, const fs:
 }
 
 void ExpectParseExcelOpens(const fs::path& file) {
-    if (Run("perl -MSpreadsheet::ParseExcel -e 1 2>/dev/null") != 0)
+    if (RunShell("perl -MSpreadsheet::ParseExcel -e 1 2>/dev/null") != 0)
         return;
     const std::string perl =
         "perl -MSpreadsheet::ParseExcel -e 'my $p=Spreadsheet::ParseExcel->new; my "
         "$b=$p->parse($ARGV[0]) or die $p->error; "
         "exit(scalar($b->worksheets()) > 0 ? 0 : 1)' " +
         Quote(file) + " 2>/dev/null";
-    EXPECT_EQ(Run(perl), 0) << "Spreadsheet::ParseExcel could not open " << file;
+    EXPECT_EQ(RunShell(perl), 0) << "Spreadsheet::ParseExcel could not open " << file;
 }
 
 std::u16string Repeat(std::u16string_view piece, int n) {
@@ -532,9 +532,9 @@ TEST(XlsFiles, RoundTripThroughAWorkbookLibreOfficeMade) {
         GTEST_SKIP() << "LibreOffice (soffice) missing";
     TempDir dir;
     WriteAll(dir.path() / "made.fods", kFods);
-    ASSERT_EQ(Run("soffice -env:UserInstallation=file://" + (dir.path() / "lo-made").string() +
-                  " --headless --convert-to xls --outdir " + Quote(dir.path()) + " " +
-                  Quote(dir.path() / "made.fods") + " >/dev/null 2>&1"),
+    ASSERT_EQ(RunShell("soffice -env:UserInstallation=file://" + (dir.path() / "lo-made").string() +
+                       " --headless --convert-to xls --outdir " + Quote(dir.path()) + " " +
+                       Quote(dir.path() / "made.fods") + " >/dev/null 2>&1"),
               0);
     ASSERT_TRUE(fs::exists(dir.path() / "made.xls"));
     RoundTrip(dir, dir.path() / "made.xls", 0, MergeLikeWrites());
@@ -560,12 +560,13 @@ $wb->close;
 )";
 
 TEST(XlsFiles, RoundTripThroughAWorkbookSpreadsheetWriteExcelMade) {
-    if (Run("perl -MSpreadsheet::WriteExcel -e 1 2>/dev/null") != 0)
+    if (RunShell("perl -MSpreadsheet::WriteExcel -e 1 2>/dev/null") != 0)
         GTEST_SKIP() << "Spreadsheet::WriteExcel missing";
     TempDir dir;
     WriteAll(dir.path() / "make.pl", kWriteExcelScript);
-    ASSERT_EQ(Run("perl " + Quote(dir.path() / "make.pl") + " " + Quote(dir.path() / "made.xls")),
-              0);
+    ASSERT_EQ(
+        RunShell("perl " + Quote(dir.path() / "make.pl") + " " + Quote(dir.path() / "made.xls")),
+        0);
     RoundTrip(dir, dir.path() / "made.xls", 0, MergeLikeWrites());
 }
 

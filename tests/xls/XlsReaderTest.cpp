@@ -218,6 +218,9 @@ TEST(XlsReader, RefusesBrokenOrUnsupportedStreamsWithTheReason) {
         {"text of a missing shared string",
          BuildStream(StandardXfs(), {{u"S", {LabelSst(0, 0, 5)}}}), "shared string"},
         {"empty stream", std::string(), "damaged"},
+        {"a run of numbers with none in it",
+         BuildStream(StandardXfs(), {{u"S", {Rec(rec::kMulRk, U16(0) + U16(0) + U16(0))}}}),
+         "too short"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

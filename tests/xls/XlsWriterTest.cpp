@@ -305,6 +305,20 @@ TEST(XlsWriter, DatesInGeneralCellsGetADateStyleThatIsSaved) {
     EXPECT_EQ(again.workbook->worksheet(0).Find(1, 1)->style, 18u);
 }
 
+TEST(XlsWriter, ACellBeyondTheSheetIsNeverWritten) {
+    for (const auto& [row, col] : {std::pair{65537, 1}, std::pair{1, 257}}) {
+        auto loaded = LoadStream(MakeWorkbook().stream);
+        PutNumber(*loaded.workbook, row, col, 1);
+        EXPECT_THROW(loaded.codec->SavedStream(*loaded.workbook), SpreadsheetError)
+            << row << "," << col;
+    }
+    auto loaded = LoadStream(MakeWorkbook().stream);
+    PutNumber(*loaded.workbook, 65536, 256, 1);
+    auto again =
+        spreadsheet::xls::ParseWorkbookStream("t.xls", loaded.codec->SavedStream(*loaded.workbook));
+    EXPECT_EQ(again.workbook->worksheet(0).Find(65536, 256)->number, 1);
+}
+
 TEST(XlsWriter, AnExcel95WorkbookIsNotSaved) {
     std::vector<std::string> g;
     for (int i = 0; i < 16; ++i)
