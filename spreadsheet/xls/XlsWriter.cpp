@@ -430,6 +430,20 @@ class Writer {
             layout.regionBegin = layout.regionEnd = at;
         }
 
+        // Records come row after row: look the row up only when it changes, and append at the
+        // end of the map when it is new.
+        std::optional<std::uint32_t> lastRow;
+        RowData* lastRowData = nullptr;
+        auto rowOf = [&](std::uint32_t row) -> RowData& {
+            if (lastRow != row) {
+                auto it = layout.rows.lower_bound(row);
+                if (it == layout.rows.end() || it->first != row)
+                    it = layout.rows.emplace_hint(it, row, RowData{});
+                lastRow = row;
+                lastRowData = &it->second;
+            }
+            return *lastRowData;
+        };
         CellItem* current = nullptr;
         std::size_t currentEnd = 0;  // where the current item's bytes end
         bool lastWasInterloper = false;
@@ -448,7 +462,7 @@ class Writer {
                     item.lastCol =
                         static_cast<std::uint16_t>(item.firstCol + (r.data.size() - 6) / 2 - 1);
                 item.original = whole;
-                auto& cells = layout.rows[row].cells;
+                auto& cells = rowOf(row).cells;
                 cells.push_back(item);
                 current = &cells.back();
                 currentEnd = r.end();
@@ -461,7 +475,7 @@ class Writer {
                                     r.end() - (current->original.data() - stream().data()));
                 currentEnd = r.end();
             } else if (depth == 1 && r.id == rec::kRow) {
-                layout.rows[GetU16(r.data, 0)].rowRecord = std::string(r.data);
+                rowOf(GetU16(r.data, 0)).rowRecord = std::string(r.data);
                 current = nullptr;
                 lastWasInterloper = false;
             } else if (depth == 1 && r.id == rec::kDbCell) {
