@@ -3,6 +3,8 @@
 #include <zip.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 
 #include "spreadsheet/model/Workbook.h"
@@ -155,8 +157,15 @@ std::string ZipPackage::Rewrite(
     zip_error_t error;
     zip_error_init(&error);
     // The writer works on its own copy of the old archive and leaves the result in it.
+    // libzip takes this copy over (it frees the old buffer when it commits the new archive).
+    void* copy = std::malloc(bytes_.size() ? bytes_.size() : 1);
+    if (!copy)
+        throw SpreadsheetError(label_ + ": out of memory for the save");
+    std::memcpy(copy, bytes_.data(), bytes_.size());
     std::unique_ptr<zip_source_t, SourceCloser> buffer(
-        zip_source_buffer_create(bytes_.data(), bytes_.size(), 0, &error));
+        zip_source_buffer_create(copy, bytes_.size(), 1, &error));
+    if (!buffer)
+        std::free(copy);
     if (!buffer) {
         const std::string text = zip_error_strerror(&error);
         zip_error_fini(&error);

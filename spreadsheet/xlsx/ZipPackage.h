@@ -35,6 +35,13 @@ class ZipPackage {
     // regard to letter case), or nothing.
     std::optional<std::string> Find(std::string_view partName) const;
     bool Has(std::string_view partName) const { return Find(partName).has_value(); }
+    // Every entry's name, in the archive's order.
+    std::vector<std::string> EntryNames() const {
+        std::vector<std::string> names;
+        for (const Entry& e : entries_)
+            names.push_back(e.name);
+        return names;
+    }
 
     // The decompressed contents of a part; throws when it is missing or damaged, or when it
     // decompresses to more than its directory entry declared.
