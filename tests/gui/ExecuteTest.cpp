@@ -140,24 +140,41 @@ TEST_F(ExecuteTest, EmptyRunLeavesAnEmptyBar) {
     EXPECT_FALSE(window.ProgressBar1->grab().isNull());  // paints without the busy animation
 }
 
-// Real workbooks through the embedded spreadsheet engine, made by Perl's Spreadsheet::WriteExcel.
-bool MakeWorkbook(const QString& path, const QList<QStringList>& rows) {
-    QString script = QStringLiteral(
-        "use strict; use Spreadsheet::WriteExcel; binmode STDIN, ':utf8';"
-        "my $b = Spreadsheet::WriteExcel->new($ARGV[0]) or die; my $s = $b->add_worksheet();"
-        "$b->add_worksheet(); my $r = 0;"
-        "while (my $line = <STDIN>) { chomp $line; my $c = 0;"
-        "  for my $v (split /\\t/, $line) { $s->write_string($r, $c++, $v); } $r++; }"
-        "$b->close() or die;");
-    QProcess perl;
-    perl.start(QStringLiteral("perl"), {QStringLiteral("-e"), script, path});
-    if (!perl.waitForStarted())
+// Real workbooks for the embedded spreadsheet engine: .xls made by Perl's Spreadsheet::WriteExcel,
+// .xlsx by Python's openpyxl. Each has two worksheets; the rows go into the first, one text per
+// cell, tab-separated on standard input.
+bool MakeWorkbook(const QString& format, const QString& path, const QList<QStringList>& rows) {
+    QProcess maker;
+    if (format == QLatin1String("xls")) {
+        maker.start(
+            QStringLiteral("perl"),
+            {QStringLiteral("-e"),
+             QStringLiteral("use strict; use Spreadsheet::WriteExcel; binmode STDIN, ':utf8';"
+                            "my $b = Spreadsheet::WriteExcel->new($ARGV[0]) or die;"
+                            "my $s = $b->add_worksheet(); $b->add_worksheet(); my $r = 0;"
+                            "while (my $line = <STDIN>) { chomp $line; my $c = 0;"
+                            "  for my $v (split /\\t/, $line) { $s->write_string($r, $c++, $v); }"
+                            "  $r++; }"
+                            "$b->close() or die;"),
+             path});
+    } else {
+        maker.start(QStringLiteral("/usr/bin/python3"),
+                    {QStringLiteral("-c"),
+                     QStringLiteral("import sys, openpyxl\n"
+                                    "b = openpyxl.Workbook(); s = b.active; b.create_sheet()\n"
+                                    "for r, line in enumerate(sys.stdin.read().splitlines(), 1):\n"
+                                    "    for c, v in enumerate(line.split('\\t'), 1):\n"
+                                    "        if v: s.cell(r, c, v)\n"
+                                    "b.save(sys.argv[1])\n"),
+                     path});
+    }
+    if (!maker.waitForStarted())
         return false;
     for (const QStringList& row : rows)
-        perl.write((row.join(u'\t') + u'\n').toUtf8());
-    perl.closeWriteChannel();
-    return perl.waitForFinished() && perl.exitStatus() == QProcess::NormalExit &&
-           perl.exitCode() == 0;
+        maker.write((row.join(u'\t') + u'\n').toUtf8());
+    maker.closeWriteChannel();
+    return maker.waitForFinished() && maker.exitStatus() == QProcess::NormalExit &&
+           maker.exitCode() == 0;
 }
 
 std::string CellText(automation::DispatchObject& app, int row, int column) {
@@ -181,19 +198,26 @@ std::string OpenRefusal(const QString& path) {
     }
 }
 
-TEST_F(ExecuteTest, RunOnRealWorkbooksThroughTheEmbeddedEngine) {
+class RealWorkbookTest : public ExecuteTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(RealWorkbookTest, RunThroughTheEmbeddedEngine) {
     if (!automation::ClassRegistry::Global().IsRegistered(merge::kProgIdSpreadsheet))
         GTEST_SKIP() << "no spreadsheet application is registered as Excel.Application";
+    const QString format = QString::fromLatin1(GetParam());
     QTemporaryDir folder;
-    const QString target = QDir(folder.path()).filePath(QStringLiteral("目标.xls"));
-    const QString one = QDir(folder.path()).filePath(QStringLiteral("一月.xls"));
-    const QString two = QDir(folder.path()).filePath(QStringLiteral("二月.xls"));
-    if (!MakeWorkbook(target, {{"名称", "数量"}}) ||
-        !MakeWorkbook(one, {{"苹果", "3"}, {"梨", "4"}}) ||
-        !MakeWorkbook(two, {{"桃", "5"}, {"", ""}}))
-        GTEST_SKIP() << "cannot make sample workbooks (perl with Spreadsheet::WriteExcel)";
+    const auto file = [&](const QString& name) {
+        return QDir(folder.path()).filePath(name + u'.' + format);
+    };
+    const QString target = file(QStringLiteral("目标"));
+    const QString one = file(QStringLiteral("一月"));
+    const QString two = file(QStringLiteral("二月"));
+    if (!MakeWorkbook(format, target, {{"名称", "数量"}}) ||
+        !MakeWorkbook(format, one, {{"苹果", "3"}, {"梨", "4"}}) ||
+        !MakeWorkbook(format, two, {{"桃", "5"}, {"", ""}}))
+        GTEST_SKIP() << "cannot make sample ." << GetParam() << " workbooks";
     if (const std::string refusal = OpenRefusal(target); !refusal.empty())
-        GTEST_SKIP() << "the embedded engine cannot open .xls workbooks in this build: " << refusal;
+        GTEST_SKIP() << "the embedded engine cannot open ." << GetParam()
+                     << " workbooks in this build: " << refusal;
 
     window.Edit1->setText(target);
     QTest::keyClick(window.ComboBox1, Qt::Key_Down);
@@ -224,5 +248,8 @@ TEST_F(ExecuteTest, RunOnRealWorkbooksThroughTheEmbeddedEngine) {
             EXPECT_EQ(CellText(*app, row, column), values[column - 1]) << row << "," << column;
     automation::Call(*app, "Quit");
 }
+
+INSTANTIATE_TEST_SUITE_P(Formats, RealWorkbookTest, ::testing::Values("xls", "xlsx"),
+                         [](const auto& info) { return std::string(info.param); });
 
 }  // namespace
