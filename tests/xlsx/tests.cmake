@@ -3,3 +3,15 @@ excelmerge_add_gtest(xlsx_tests
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/XlsxPackageTest.cpp
   LIBS excelmerge_xlsx)
+
+excelmerge_add_gtest(xlsx_file_tests
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/XlsxFilesTest.cpp
+  LIBS excelmerge_xlsx)
+pkg_check_modules(XLSXWRITER QUIET IMPORTED_TARGET xlsxwriter)
+if(XLSXWRITER_FOUND)
+  add_executable(xlsx_writer_fixture ${CMAKE_CURRENT_LIST_DIR}/xlsxwriter_fixture.c)
+  target_link_libraries(xlsx_writer_fixture PRIVATE PkgConfig::XLSXWRITER)
+  add_dependencies(xlsx_file_tests xlsx_writer_fixture)
+  target_compile_definitions(xlsx_file_tests PRIVATE
+    XLSXWRITER_FIXTURE="$<TARGET_FILE:xlsx_writer_fixture>")
+endif()
