@@ -26,39 +26,6 @@ using ::testing::HasSubstr;
 
 const QLocale kChina(QLocale::Chinese, QLocale::China);
 
-// Workbooks built in memory: each path names a function that fills a fresh copy, so every
-// Open gives a workbook of its own, as opening a file does.
-class FakeFiles {
-  public:
-    using Filler = std::function<void(Workbook&)>;
-
-    void Add(const std::string& path, std::vector<std::u16string> sheets, Filler fill) {
-        files_[path] = {std::move(sheets), std::move(fill)};
-    }
-    std::shared_ptr<fake::FakeCodec::Log> LogOf(const std::string& path) { return logs_[path]; }
-
-    WorkbookLoader Loader() {
-        return [this](const std::string& path) -> std::unique_ptr<Workbook> {
-            auto it = files_.find(path);
-            if (it == files_.end())
-                throw SpreadsheetError("\"" + path + "\" does not exist");
-            auto& log = logs_[path];
-            log = std::make_shared<fake::FakeCodec::Log>();
-            auto book = fake::MakeFakeWorkbook(path, it->second.sheets, log);
-            it->second.fill(*book);
-            return book;
-        };
-    }
-
-  private:
-    struct File {
-        std::vector<std::u16string> sheets;
-        Filler fill;
-    };
-    std::map<std::string, File> files_;
-    std::map<std::string, std::shared_ptr<fake::FakeCodec::Log>> logs_;
-};
-
 // A source-like workbook: two sheets with a few values, the second one holding its own.
 void FillReport(Workbook& book) {
     Worksheet& first = book.worksheet(0);
@@ -106,7 +73,7 @@ class ApplicationTest : public ::testing::Test {
     }
     static std::string Shown(const Variant& v) { return automation::VariantToString(v, kChina); }
 
-    FakeFiles files_;
+    fake::FakeFiles files_;
     std::shared_ptr<DispatchObject> app_;
 };
 

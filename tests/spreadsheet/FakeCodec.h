@@ -1,11 +1,13 @@
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "spreadsheet/application/SpreadsheetApplication.h"
 #include "spreadsheet/model/Workbook.h"
 #include "spreadsheet/model/WorkbookCodec.h"
 
@@ -33,6 +35,7 @@ class FakeCodec : public WorkbookCodec {
         int liveCodecs = 0;        // workbooks of this log still in memory
         std::string failSaveWith;  // non-empty: Save throws this
         std::vector<std::pair<std::uint32_t, DateTimeKind>> dateStyleRequests;
+        std::function<void(const Workbook&)> onSave;  // sees the workbook as it is saved
     };
 
     explicit FakeCodec(std::shared_ptr<Log> log = std::make_shared<Log>()) : log_(std::move(log)) {
@@ -79,10 +82,12 @@ class FakeCodec : public WorkbookCodec {
     bool IsGeneralStyle(std::uint32_t style) const override {
         return style == kGeneral || style == kRowStyle || style == kColumnStyle;
     }
-    void Save(const Workbook&, util::Env&) override {
+    void Save(const Workbook& workbook, util::Env&) override {
         if (!log_->failSaveWith.empty())
             throw SpreadsheetError(log_->failSaveWith);
         ++log_->saves;
+        if (log_->onSave)
+            log_->onSave(workbook);
     }
 
     static constexpr std::int32_t kStyledRow = 7;
@@ -117,5 +122,38 @@ inline Cell TextCell(Workbook& book, std::u16string text) {
     c.payload = book.strings().Append(std::move(text));
     return c;
 }
+
+// Workbooks built in memory: each path names a function that fills a fresh copy, so every
+// Open gives a workbook of its own, as opening a file does.
+class FakeFiles {
+  public:
+    using Filler = std::function<void(Workbook&)>;
+
+    void Add(const std::string& path, std::vector<std::u16string> sheets, Filler fill) {
+        files_[path] = {std::move(sheets), std::move(fill)};
+    }
+    std::shared_ptr<FakeCodec::Log> LogOf(const std::string& path) { return logs_[path]; }
+
+    WorkbookLoader Loader() {
+        return [this](const std::string& path) -> std::unique_ptr<Workbook> {
+            auto it = files_.find(path);
+            if (it == files_.end())
+                throw SpreadsheetError("\"" + path + "\" does not exist");
+            auto& log = logs_[path];
+            log = std::make_shared<FakeCodec::Log>();
+            auto book = MakeFakeWorkbook(path, it->second.sheets, log);
+            it->second.fill(*book);
+            return book;
+        };
+    }
+
+  private:
+    struct File {
+        std::vector<std::u16string> sheets;
+        Filler fill;
+    };
+    std::map<std::string, File> files_;
+    std::map<std::string, std::shared_ptr<FakeCodec::Log>> logs_;
+};
 
 }  // namespace spreadsheet::fake

@@ -6,7 +6,8 @@ excelmerge_add_gtest(excelmerge_spreadsheet_tests
     ${CMAKE_CURRENT_LIST_DIR}/TextStorageTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ApplicationTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/WorkbookFileTest.cpp
-  LIBS excelmerge_spreadsheet
+    ${CMAKE_CURRENT_LIST_DIR}/MergeThroughApplicationTest.cpp
+  LIBS excelmerge_spreadsheet excelmerge_merge
 )
 
 # A quick measure of one Cells+Value get and put; not a test.
