@@ -34,18 +34,19 @@ bool TAIFileDropPan::WantsDrag(const QMimeData* data) const {
     return acceptFile_ && data != nullptr && data->hasUrls();
 }
 
-void TAIFileDropPan::dragEnterEvent(QDragEnterEvent* event) {
+void TAIFileDropPan::AnswerDrag(QDragMoveEvent* event) const {
     if (WantsDrag(event->mimeData()))
         event->acceptProposedAction();
     else
         event->ignore();
 }
 
+void TAIFileDropPan::dragEnterEvent(QDragEnterEvent* event) {
+    AnswerDrag(event);
+}
+
 void TAIFileDropPan::dragMoveEvent(QDragMoveEvent* event) {
-    if (WantsDrag(event->mimeData()))
-        event->acceptProposedAction();
-    else
-        event->ignore();
+    AnswerDrag(event);
 }
 
 void TAIFileDropPan::dropEvent(QDropEvent* event) {
@@ -70,13 +71,10 @@ bool TAIFileDropPan::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
         case QEvent::DragEnter:
         case QEvent::DragMove: {
-            auto* drag = static_cast<QDragMoveEvent*>(event);
+            auto* drag = static_cast<QDragMoveEvent*>(event);  // an enter is a move too
             if (!drag->mimeData()->hasUrls())
                 break;
-            if (WantsDrag(drag->mimeData()))
-                drag->acceptProposedAction();
-            else
-                drag->ignore();
+            AnswerDrag(drag);
             return true;
         }
         case QEvent::Drop: {

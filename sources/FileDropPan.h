@@ -44,6 +44,7 @@ class TAIFileDropPan : public QFrame {
 
   private:
     bool WantsDrag(const QMimeData* data) const;
+    void AnswerDrag(QDragMoveEvent* event) const;
     void TakeDrop(QDropEvent* event);
     void WatchDescendants(QObject* object);
 
