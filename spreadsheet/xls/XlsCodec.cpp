@@ -86,16 +86,18 @@ std::uint32_t XlsCodec::StyleForNewCell(const Worksheet& sheet, std::int32_t row
     const std::uint32_t fallback =
         std::min<std::size_t>(kDefaultCellXf, document_.xfs.empty() ? 0 : document_.xfs.size() - 1);
     auto it = sheetOf_.find(&sheet);
-    if (it == sheetOf_.end() || row < 1 || column < 1)
+    if (it == sheetOf_.end() || row < 1 || column < 1 || row > limits().rows)
         return fallback;
+    // A format that names no XF of the file (a damaged file) is no format.
+    const auto valid = [&](std::uint16_t xf) { return xf < document_.xfs.size(); };
     const SheetEntry& entry = document_.sheets[it->second];
     auto rowIt = entry.rowFormats.find(static_cast<std::uint16_t>(row - 1));
-    if (rowIt != entry.rowFormats.end() && rowIt->second.hasFormat)
+    if (rowIt != entry.rowFormats.end() && rowIt->second.hasFormat && valid(rowIt->second.xf))
         return rowIt->second.xf;
     const auto col = static_cast<std::uint32_t>(column - 1);
     for (const ColumnFormat& c : entry.columnFormats)
         if (c.first <= col && col <= c.last)
-            return c.xf;
+            return valid(c.xf) ? c.xf : fallback;
     return fallback;
 }
 
