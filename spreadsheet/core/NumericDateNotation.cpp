@@ -112,4 +112,54 @@ bool NumericDateNotation::Read(std::u16string_view text, automation::DateTimePar
     return at == text.size();
 }
 
+bool NumericDateNotation::Writes(const automation::DateTimeParts& parts,
+                                 std::u16string_view text) const {
+    std::size_t at = 0;
+    for (const Token& token : tokens_) {
+        if (token.field == 0) {
+            if (text.substr(at, token.literal.size()) != token.literal)
+                return false;
+            at += token.literal.size();
+            continue;
+        }
+        int value = 0;
+        switch (token.field) {
+            case u'y':
+                value = token.width == 2 ? parts.year % 100 : parts.year;
+                break;
+            case u'M':
+                value = parts.month;
+                break;
+            case u'd':
+                value = parts.day;
+                break;
+            case u'H':
+                value = parts.hour;
+                break;
+            case u'm':
+                value = parts.minute;
+                break;
+            case u's':
+                value = parts.second;
+                break;
+            default:
+                return false;
+        }
+        char16_t digits[8];
+        int count = 0;
+        do {
+            digits[count++] = static_cast<char16_t>(u'0' + value % 10);
+            value /= 10;
+        } while (value > 0 && count < 8);
+        while (count < token.width && count < 8)
+            digits[count++] = u'0';
+        if (text.size() - at < std::size_t(count))
+            return false;
+        for (int i = count - 1; i >= 0; --i)
+            if (text[at++] != digits[i])
+                return false;
+    }
+    return at == text.size();
+}
+
 }  // namespace spreadsheet

@@ -22,6 +22,10 @@ class NumericDateNotation {
     // A two-digit year reads as 19yy, as Qt reads it. Field values are not range-checked.
     bool Read(std::u16string_view text, automation::DateTimeParts& parts) const;
 
+    // True when the notation writes parts exactly as text (no padding for one-letter fields, two
+    // digits for two-letter ones, the year in four or two digits).
+    bool Writes(const automation::DateTimeParts& parts, std::u16string_view text) const;
+
   private:
     struct Token {
         char16_t field = 0;  // y M d H m s, or 0 for literal text

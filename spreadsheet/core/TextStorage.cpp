@@ -192,10 +192,10 @@ bool TextStorage::ReadDateTime(std::u16string_view text, bool date1904, StoredTe
     if (twoDigitYears_ && kind != DateTimeKind::Time && parts.year < 1900 + kTwoDigitYearPivot)
         parts.year += 100;
     const std::optional<double> ole = automation::OleDateFromParts(parts);
-    if (!ole || !ConvertsBackTo(*ole, true, text))
+    if (!ole)
         return false;
     const std::optional<double> serial = SerialFromOleDate(*ole, date1904);
-    if (!serial)
+    if (!serial || !WritesBack(parts, kind, *ole, text))
         return false;
     out.kind = StoredKind::Date;
     out.number = *serial;
@@ -238,6 +238,24 @@ bool TextStorage::ParseDateTime(std::u16string_view text, automation::DateTimePa
         return false;
     }
     return true;
+}
+
+bool TextStorage::WritesBack(const automation::DateTimeParts& parts, DateTimeKind kind, double ole,
+                             std::u16string_view text) const {
+    if (!numericDateTime_)
+        return ConvertsBackTo(ole, true, text);
+    // The conversion writes the date alone at midnight, and the time alone on 1899-12-30.
+    const bool midnight = parts.hour == 0 && parts.minute == 0 && parts.second == 0;
+    const bool noDay = parts.year == 1899 && parts.month == 12 && parts.day == 30;
+    switch (kind) {
+        case DateTimeKind::Date:
+            return !noDay && numericDate_->Writes(parts, text);
+        case DateTimeKind::Time:
+            return numericTime_->Writes(parts, text);
+        case DateTimeKind::DateTime:
+            return !midnight && !noDay && numericDateTime_->Writes(parts, text);
+    }
+    return false;
 }
 
 bool TextStorage::ConvertsBackTo(double value, bool isDate, std::u16string_view text) const {

@@ -44,6 +44,8 @@ class TextStorage {
     bool ReadDateTime(std::u16string_view text, bool date1904, StoredText& out) const;
     bool ParseDateTime(std::u16string_view text, automation::DateTimeParts& parts,
                        DateTimeKind& kind) const;
+    bool WritesBack(const automation::DateTimeParts& parts, DateTimeKind kind, double ole,
+                    std::u16string_view text) const;
     bool ConvertsBackTo(double value, bool isDate, std::u16string_view text) const;
 
     QLocale locale_;
