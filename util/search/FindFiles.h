@@ -2,9 +2,9 @@
 
 #include <string>
 
-namespace util {
+#include "util/search/FileSystem.h"
 
-class FileSystem;
+namespace util {
 
 // Called by FindFiles: kind 1 for a notification (folder mode: the folder about to be listed;
 // list-file mode: the line just read), kind 0 for a found file. Setting stop to true ends the
@@ -18,8 +18,7 @@ int FindFiles(const std::string& keyword, const std::string& folder, const std::
               TFindFileProc callback, const std::string& listFileName);
 // The same through a file-system seam (tests use an in-memory one).
 int FindFiles(FileSystem& fs, const std::string& keyword, const std::string& folder,
-              const std::string& pattern, TFindFileProc callback,
-              const std::string& listFileName);
+              const std::string& pattern, TFindFileProc callback, const std::string& listFileName);
 
 // True when the file-name part of path contains keyword, compared without letter case.
 bool NameContains(const std::string& path, const std::string& keyword);

@@ -1,0 +1,6 @@
+# The folder search: over an in-memory tree, over a real temporary tree and from a list file;
+# and the folder prompt, when the window parts are built.
+excelmerge_add_gtest(search_tests
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/FolderSearchTest.cpp
+  LIBS excelmerge_search)
