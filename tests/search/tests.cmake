@@ -3,4 +3,6 @@
 excelmerge_add_gtest(search_tests
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/FolderSearchTest.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ListFileTest.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/RealTreeTest.cpp
   LIBS excelmerge_search)
