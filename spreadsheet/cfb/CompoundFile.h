@@ -46,8 +46,11 @@ class CompoundFile {
     // 3 (512-byte sectors) or 4 (4096-byte sectors): the version the file was read in and
     // Serialize writes.
     int majorVersion() const { return majorVersion_; }
+    void setMajorVersion(int version);  // 3 or 4; anything else throws SpreadsheetError
 
   private:
+    const Entry* FindRootStream(std::string_view name) const;
+
     Entry root_;
     int majorVersion_ = 3;
 };

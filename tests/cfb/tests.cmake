@@ -1,0 +1,11 @@
+# The compound-file container, checked against libgsf as an independent reader and writer.
+pkg_check_modules(CFB_TEST_GSF IMPORTED_TARGET libgsf-1)
+if(CFB_TEST_GSF_FOUND AND TARGET excelmerge_cfb)
+  excelmerge_add_gtest(cfb_tests
+    SOURCES
+      ${CMAKE_CURRENT_LIST_DIR}/CompoundFileTest.cpp
+      ${CMAKE_CURRENT_LIST_DIR}/ThirdPartyFilesTest.cpp
+      ${CMAKE_CURRENT_LIST_DIR}/DamagedFileTest.cpp
+      ${CMAKE_CURRENT_LIST_DIR}/GsfCompoundFile.cpp
+    LIBS excelmerge_cfb excelmerge_test_support PkgConfig::CFB_TEST_GSF)
+endif()
