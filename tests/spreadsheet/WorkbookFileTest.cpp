@@ -93,7 +93,7 @@ TEST_F(WorkbookFileTest, DamagedWorkbooksFailInTheirFormat) {
     }
 }
 
-TEST_F(WorkbookFileTest, DISABLED_OpensARealWorkbookThroughTheApplication) {
+TEST_F(WorkbookFileTest, OpensARealWorkbookThroughTheApplication) {
     const std::string sample =
         "/usr/share/doc/libspreadsheet-parseexcel-perl/examples/sample/Excel/Test97.xls";
     if (!std::filesystem::exists(sample))
