@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "spreadsheet/model/Workbook.h"
+#include "spreadsheet/xlsx/ZipCopy.h"
 
 namespace spreadsheet::xlsx {
 namespace {
@@ -153,6 +154,13 @@ std::string ZipPackage::Read(std::string_view partName) const {
 }
 
 std::string ZipPackage::Rewrite(
+    const std::map<std::string, std::optional<std::string>>& changes) const {
+    if (auto direct = RewriteByCopying(bytes_, changes))
+        return std::move(*direct);
+    return RewriteWithLibzip(changes);
+}
+
+std::string ZipPackage::RewriteWithLibzip(
     const std::map<std::string, std::optional<std::string>>& changes) const {
     zip_error_t error;
     zip_error_init(&error);

@@ -15,3 +15,11 @@ if(XLSXWRITER_FOUND)
   target_compile_definitions(xlsx_file_tests PRIVATE
     XLSXWRITER_FIXTURE="$<TARGET_FILE:xlsx_writer_fixture>")
 endif()
+
+if(EXCELMERGE_BENCH)
+  find_package(benchmark QUIET)
+  if(benchmark_FOUND)
+    add_executable(xlsx_bench ${CMAKE_CURRENT_LIST_DIR}/XlsxBench.cpp)
+    target_link_libraries(xlsx_bench PRIVATE excelmerge_xlsx benchmark::benchmark GTest::gtest)
+  endif()
+endif()
