@@ -6,3 +6,9 @@ excelmerge_add_gtest(search_tests
     ${CMAKE_CURRENT_LIST_DIR}/ListFileTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/RealTreeTest.cpp
   LIBS excelmerge_search)
+
+if(EXCELMERGE_GUI AND TARGET excelmerge_util_gui)
+  excelmerge_add_gtest(select_folder_tests
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/SelectFolderTest.cpp
+    LIBS excelmerge_util_gui Qt6::Widgets)
+endif()
