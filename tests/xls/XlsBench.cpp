@@ -3,6 +3,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "spreadsheet/cfb/CompoundFile.h"
+#include "spreadsheet/xls/XlsFormat.h"
 #include "tests/xls/BiffBuilder.h"
 #include "tests/xls/XlsTestSupport.h"
 
@@ -76,6 +78,52 @@ void BM_SaveLargeWorkbookStreamWithWrittenRows(benchmark::State& state) {
                             static_cast<std::int64_t>(stream.size()));
 }
 BENCHMARK(BM_SaveLargeWorkbookStreamWithWrittenRows)->Unit(benchmark::kMillisecond);
+
+// The same workbook as a whole .xls file: the compound file around the stream, opened and
+// saved through LoadXls and the codec (in memory, no disk).
+const std::string& LargeFile() {
+    static const std::string file = [] {
+        spreadsheet::cfb::CompoundFile container;
+        container.root().kind = spreadsheet::cfb::Entry::Kind::Storage;
+        container.root().name = "Root Entry";
+        std::map<std::string, std::string> streams{{"Workbook", LargeStream()}};
+        return container.Serialize(streams);
+    }();
+    return file;
+}
+
+void BM_OpenLargeXlsFile(benchmark::State& state) {
+    const std::string& file = LargeFile();
+    for (auto _ : state) {
+        auto wb = spreadsheet::xls::LoadXls("large.xls", file);
+        benchmark::DoNotOptimize(wb->worksheet(0).cellCount());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(file.size()));
+    state.counters["file_MB"] = static_cast<double>(file.size()) / 1e6;
+}
+BENCHMARK(BM_OpenLargeXlsFile)->Unit(benchmark::kMillisecond);
+
+void BM_SaveLargeXlsFileWithWrittenRows(benchmark::State& state) {
+    const std::string& file = LargeFile();
+    auto wb = spreadsheet::xls::LoadXls("large.xls", file);
+    auto& ws = wb->worksheet(0);
+    for (int r = 2000; r < 3000; ++r) {
+        for (int c = 1; c <= 4; ++c) {
+            auto& cell = ws.Write(r, c, 15);
+            cell.type = spreadsheet::CellType::Number;
+            cell.number = r + c;
+        }
+    }
+    auto& codec = dynamic_cast<spreadsheet::xls::XlsCodec&>(wb->codec());
+    for (auto _ : state) {
+        auto saved = codec.SavedBytes(*wb);
+        benchmark::DoNotOptimize(saved.size());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(file.size()));
+}
+BENCHMARK(BM_SaveLargeXlsFileWithWrittenRows)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
