@@ -330,13 +330,15 @@ class PackageReader {
         }
     }
 
-    std::uint32_t CheckedStyle(const XmlPart& xml, std::string_view text, const char* where) const {
+    // `where` names the referring cell, row or column; it is only built for the failure.
+    template <class Where>
+    std::uint32_t CheckedStyle(const XmlPart& xml, std::string_view text, Where&& where) const {
         if (text.empty())
             return 0;
         const auto style = ParseIndex(text);
         const std::size_t styleCount = doc_.styles.present ? doc_.styles.cellFormatIds.size() : 1;
         if (!style || *style >= styleCount) {
-            xml.Fail(std::string(where) + " refers to style " + std::string(text) +
+            xml.Fail(std::string(where()) + " refers to style " + std::string(text) +
                      ", but the workbook has " + std::to_string(styleCount));
         }
         return *style;
@@ -359,7 +361,7 @@ class PackageReader {
                 layout.columnStyles.push_back(
                     {static_cast<std::int32_t>(std::min<std::uint32_t>(*first, kMaxColumns)),
                      static_cast<std::int32_t>(std::min<std::uint32_t>(*last, kMaxColumns)),
-                     CheckedStyle(*xml, styleText, "a column")});
+                     CheckedStyle(*xml, styleText, [] { return "a column"; })});
             }
         }
         const auto sheetData = ChildElement(root, "sheetData");
@@ -380,7 +382,7 @@ class PackageReader {
             }
             if (IsTrue(Attribute(row, "customFormat").value())) {
                 layout.rowStyles[rowIndex] =
-                    CheckedStyle(*xml, Attribute(row, "s").value(), "a row");
+                    CheckedStyle(*xml, Attribute(row, "s").value(), [] { return "a row"; });
             }
             std::int32_t column = 0;
             for (pugi::xml_node c = row.first_child(); c; c = c.next_sibling()) {
@@ -404,7 +406,7 @@ class PackageReader {
     Cell ReadCell(const XmlPart& xml, pugi::xml_node c, std::int32_t row, std::int32_t column) {
         Cell cell;
         const auto where = [&] { return "cell " + CellAddress(row, column); };
-        cell.style = CheckedStyle(xml, Attribute(c, "s").value(), where().c_str());
+        cell.style = CheckedStyle(xml, Attribute(c, "s").value(), where);
         cell.formula = static_cast<bool>(ChildElement(c, "f"));
         const std::string_view type = Attribute(c, "t").value();
         const pugi::xml_node v = ChildElement(c, "v");

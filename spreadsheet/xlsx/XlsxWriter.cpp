@@ -7,6 +7,7 @@
 #include <set>
 
 #include "spreadsheet/xlsx/CellAddress.h"
+#include "spreadsheet/xlsx/FormulaShift.h"
 #include "spreadsheet/xlsx/XmlPart.h"
 #include "util/Utf.h"
 
@@ -197,6 +198,8 @@ class SheetSplicer {
         }
         if (!rowsAtEnd.empty())
             AppendChildren(sheetData, rowsAtEnd);
+        if (!sharedMasters_.empty())
+            HandOverSharedFormulas(sheetData, written);
         UpdateDimension(root, written);
         return ApplySplices(xml_.original(), std::move(splices_));
     }
@@ -285,8 +288,86 @@ class SheetSplicer {
         if (std::string_view(Attribute(c, "t").value()) == "s" && ChildElement(c, "v")) {
             strings_.ReferenceRemoved();
         }
-        if (ChildElement(c, "f"))
-            overwrittenFormulas_.insert(CellAddress(row, column));
+        const pugi::xml_node f = ChildElement(c, "f");
+        if (!f)
+            return;
+        overwrittenFormulas_.insert(CellAddress(row, column));
+        // The cell that holds a shared formula's text: the other cells of the group read it.
+        if (std::string_view(Attribute(f, "t").value()) == "shared" && *f.child_value()) {
+            sharedMasters_[Attribute(f, "si").value()] = {row, column, f.child_value()};
+        }
+    }
+
+    struct SharedMaster {
+        std::int32_t row = 0, column = 0;
+        std::string formula;
+    };
+
+    // An overwritten cell took a shared formula's text with it: the first remaining cell of the
+    // group takes the formula over, moved to its own place, and the group's range shrinks to
+    // the remaining cells. A formula this cannot move leaves the group's cells their values.
+    void HandOverSharedFormulas(
+        pugi::xml_node sheetData,
+        const std::map<std::int32_t, std::map<std::int32_t, const Cell*>>& written) {
+        struct Member {
+            std::int32_t row, column;
+            pugi::xml_node f;
+        };
+        std::map<std::string, std::vector<Member>> groups;
+        std::int32_t rowIndex = 0;
+        for (pugi::xml_node row = sheetData.first_child(); row; row = row.next_sibling()) {
+            if (row.type() != pugi::node_element || LocalName(row) != "row")
+                continue;
+            if (const auto r = ParseInteger(Attribute(row, "r").value())) {
+                rowIndex = static_cast<std::int32_t>(*r);
+            } else {
+                ++rowIndex;
+            }
+            std::int32_t column = 0;
+            const auto writtenRow = written.find(rowIndex);
+            for (pugi::xml_node c = row.first_child(); c; c = c.next_sibling()) {
+                if (c.type() != pugi::node_element || LocalName(c) != "c")
+                    continue;
+                if (const auto ref = ParseCellAddress(Attribute(c, "r").value())) {
+                    column = ref->column;
+                } else {
+                    ++column;
+                }
+                if (writtenRow != written.end() && writtenRow->second.count(column))
+                    continue;
+                const pugi::xml_node f = ChildElement(c, "f");
+                if (!f || std::string_view(Attribute(f, "t").value()) != "shared")
+                    continue;
+                const std::string si = Attribute(f, "si").value();
+                if (sharedMasters_.count(si))
+                    groups[si].push_back({rowIndex, column, f});
+            }
+        }
+        for (const auto& [si, members] : groups) {
+            const SharedMaster& master = sharedMasters_.at(si);
+            const Member& heir = members.front();
+            const auto moved =
+                ShiftFormula(master.formula, heir.row - master.row, heir.column - master.column);
+            if (!moved) {
+                for (const Member& m : members)
+                    splices_.push_back({xml_.ElementBegin(m.f), xml_.ElementEnd(m.f), ""});
+                continue;
+            }
+            CellRange range{{kMaxRows, kMaxColumns}, {1, 1}};
+            for (const Member& m : members) {
+                range.first.row = std::min(range.first.row, m.row);
+                range.first.column = std::min(range.first.column, m.column);
+                range.last.row = std::max(range.last.row, m.row);
+                range.last.column = std::max(range.last.column, m.column);
+            }
+            std::string f = "<" + std::string(heir.f.name()) + " t=\"shared\" ref=\"" +
+                            FormatCellRange(range) + "\" si=\"";
+            AppendEscaped(f, si, true);
+            f += "\">";
+            AppendEscaped(f, *moved, false);
+            f += "</" + std::string(heir.f.name()) + ">";
+            splices_.push_back({xml_.ElementBegin(heir.f), xml_.ElementEnd(heir.f), f});
+        }
     }
 
     // The markup of a written cell; nothing for a new cell with neither value nor style.
@@ -362,6 +443,7 @@ class SheetSplicer {
     std::set<std::string>& overwrittenFormulas_;
     std::string prefix_;
     std::vector<Splice> splices_;
+    std::map<std::string, SharedMaster> sharedMasters_;  // by the group's si
 };
 
 // Replaces an attribute's number, or adds the attribute to the element's start tag.

@@ -6,6 +6,7 @@ pkg_check_modules(ZLIB REQUIRED IMPORTED_TARGET zlib)
 
 add_library(excelmerge_xlsx STATIC
   ${CMAKE_CURRENT_LIST_DIR}/CellAddress.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/FormulaShift.cpp
   ${CMAKE_CURRENT_LIST_DIR}/XmlPart.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ZipPackage.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ZipCopy.cpp

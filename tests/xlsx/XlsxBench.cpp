@@ -35,7 +35,8 @@ void FillRows(Workbook& wb, int firstRow, int rows) {
 
 const std::string& LargePackage() {
     static const std::string bytes = [] {
-        auto wb = xlsx::LoadXlsx("large.xlsx", MakePackage(OneSheetParts(SheetXml("<sheetData/>"))));
+        auto wb =
+            xlsx::LoadXlsx("large.xlsx", MakePackage(OneSheetParts(SheetXml("<sheetData/>"))));
         FillRows(*wb, 1, kRows);
         return static_cast<xlsx::XlsxCodec&>(wb->codec()).SavedBytes(*wb);
     }();
@@ -60,7 +61,8 @@ void BM_SaveLargeXlsxWithWrittenRows(benchmark::State& state) {
     auto wb = xlsx::LoadXlsx("large.xlsx", bytes);
     FillRows(*wb, kRows + 1, 1000);
     auto& codec = static_cast<xlsx::XlsxCodec&>(wb->codec());
-    for (auto _ : state) benchmark::DoNotOptimize(codec.SavedBytes(*wb).size());
+    for (auto _ : state)
+        benchmark::DoNotOptimize(codec.SavedBytes(*wb).size());
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
                             static_cast<std::int64_t>(bytes.size()));
 }

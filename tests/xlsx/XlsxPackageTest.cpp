@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "spreadsheet/model/Workbook.h"
+#include "spreadsheet/xlsx/FormulaShift.h"
 #include "spreadsheet/xlsx/XlsxCodec.h"
 #include "tests/xlsx/XlsxTestSupport.h"
 #include "util/Env.h"
@@ -481,6 +482,41 @@ TEST(XlsxSave, SavesToItsFileKeepingUntouchedPartsAsTheyWere) {
     EXPECT_EQ(third->worksheet(0).Find(2, 1)->number, 2);
     EXPECT_EQ(third->worksheet(0).Find(3, 1)->number, 3);
     EXPECT_EQ(third->worksheet(0).Find(1, 1)->number, 1);
+}
+
+TEST(XlsxFormulaShift, MovesRelativeReferencesOnly) {
+    const struct {
+        const char* formula;
+        int rows, columns;
+        std::optional<std::string> moved;
+    } cases[] = {
+        {"A1+B$2*$C3+$D$4", 2, 1, "B3+C$2*$C5+$D$4"},
+        {"SUM(A1:B2)", 1, 0, "SUM(A2:B3)"},
+        {"LOG10(A1)&\"A1\"", 1, 0, "LOG10(A2)&\"A1\""},  // a function, a text
+        {"'Sheet A1'!A1+Sheet2!B1", 0, 1, "'Sheet A1'!B1+Sheet2!C1"},
+        {"Table1[[#This Row],[A1]]+A1", 1, 0, "Table1[[#This Row],[A1]]+A2"},
+        {"A1-1", -1, 0, "#REF!-1"},
+        {"XFD1+1.5E3", 0, 1, "#REF!+1.5E3"},
+        {"SUM(A:A)", 1, 0, std::nullopt},
+        {"SUM(3:3)", 1, 0, std::nullopt},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(xlsx::ShiftFormula(c.formula, c.rows, c.columns), c.moved) << c.formula;
+}
+
+TEST(XlsxSave, OverwritingASharedFormulaHandsItToTheNextCell) {
+    auto wb = Load(StyledParts(SheetXml(R"(<sheetData>
+<row r="1"><c r="A1"><v>1</v></c><c r="B1"><f t="shared" ref="B1:B3" si="0">A1*2</f><v>2</v></c></row>
+<row r="2"><c r="A2"><v>2</v></c><c r="B2"><f t="shared" si="0"/><v>4</v></c></row>
+<row r="3"><c r="A3"><v>3</v></c><c r="B3"><f t="shared" si="0"/><v>6</v></c></row>
+</sheetData>)")));
+    WriteText(*wb, 0, 1, 2, u"9");
+    const auto saved = PartsOf(static_cast<xlsx::XlsxCodec&>(wb->codec()).SavedBytes(*wb));
+    EXPECT_EQ(SheetDataOf(saved.at("xl/worksheets/sheet1.xml")), R"(<sheetData>
+<row r="1"><c r="A1"><v>1</v></c><c r="B1"><v>9</v></c></row>
+<row r="2"><c r="A2"><v>2</v></c><c r="B2"><f t="shared" ref="B2:B3" si="0">A2*2</f><v>4</v></c></row>
+<row r="3"><c r="A3"><v>3</v></c><c r="B3"><f t="shared" si="0"/><v>6</v></c></row>
+</sheetData>)");
 }
 
 }  // namespace
