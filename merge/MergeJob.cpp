@@ -35,9 +35,11 @@ class MergeRun {
 
     // Steps 3 and 4: the two instances. Failures here run no clean-up.
     void StartInstances() {
+        cellStep_.kind = CellStep::None;
         step_ = "starting the target instance of " + std::string(kProgIdSpreadsheet);
         targetApp_ = automation::CreateObject(kProgIdSpreadsheet);
         automation::Put(*targetApp_, "Visible", Arg::ByVal(false));
+        cellStep_.kind = CellStep::None;
         step_ = "starting the source instance of " + std::string(kProgIdSpreadsheet);
         sourceApp_ = automation::CreateObject(kProgIdSpreadsheet);
     }
@@ -46,24 +48,30 @@ class MergeRun {
     void Work() {
         automation::Put(*sourceApp_, "Visible", Arg::ByVal(false));
 
+        cellStep_.kind = CellStep::None;
         step_ = "opening the target workbook \"" + s_.TargetPath + "\"";
         OpenWorkbook(*targetApp_, s_.TargetPath);
+        cellStep_.kind = CellStep::None;
         step_ = "activating worksheet " + std::to_string(s_.TargetSheetIndex + 1) +
                 " of the target workbook";
         ActivateSheet(*targetApp_, s_.TargetSheetIndex + 1);
 
+        cellStep_.kind = CellStep::None;
         step_ = "reading the first target row";
         targetRow_ = ParseSettingInt(s_.TargetStartRowText);
 
         const int count = sources_.Count();
         for (int k = 0; k < count; ++k) {
             const std::string path = sources_.Item(k);
+            cellStep_.kind = CellStep::None;
             step_ = "opening source workbook " + std::to_string(k + 1) + " \"" + path + "\"";
             OpenWorkbook(*sourceApp_, path);
+            cellStep_.kind = CellStep::None;
             step_ = "activating worksheet " + std::to_string(s_.SourceSheetIndex + 1) +
                     " of source workbook " + std::to_string(k + 1) + " \"" + path + "\"";
             ActivateSheet(*sourceApp_, s_.SourceSheetIndex + 1);
             CopyRows(k, path);
+            cellStep_.kind = CellStep::None;
             step_ = "closing source workbook " + std::to_string(k + 1) + " \"" + path + "\"";
             auto books = AsObject(automation::Get(*sourceApp_, "WorkBooks"), "WorkBooks");
             automation::Call(*books, "Close");
@@ -74,20 +82,37 @@ class MergeRun {
 
     // Step 11, in order; a failing step ends it there.
     void CleanUp() {
+        cellStep_.kind = CellStep::None;
         step_ = "saving the target workbook";
         auto workbook = AsObject(automation::Get(*targetApp_, "activeworkbook"), "activeworkbook");
         automation::Call(*workbook, "save");
         workbook.reset();
         sources_.Clear();
+        cellStep_.kind = CellStep::None;
         step_ = "quitting the target instance";
         automation::Call(*targetApp_, "Quit");
+        cellStep_.kind = CellStep::None;
         step_ = "quitting the source instance";
         automation::Call(*sourceApp_, "Quit");
         targetApp_.reset();
         sourceApp_.reset();
     }
 
-    const std::string& step() const { return step_; }
+    // Where the run stands, for the failure's reason. Cell steps are kept as numbers and put
+    // into words only when asked: the run passes them for every cell.
+    std::string step() const {
+        switch (cellStep_.kind) {
+            case CellStep::None:
+                return step_;
+            case CellStep::ReadTarget:
+                return "reading target cell " + cellStep_.Where();
+            case CellStep::ReadSource:
+                return "reading source cell " + cellStep_.Where() + where_;
+            case CellStep::WriteTarget:
+                return "writing target cell " + cellStep_.Where();
+        }
+        return step_;
+    }
 
   private:
     static void OpenWorkbook(DispatchObject& app, const std::string& path) {
@@ -108,9 +133,8 @@ class MergeRun {
     }
 
     void CopyRows(int k, const std::string& path) {
-        const std::string where =
-            " of source workbook " + std::to_string(k + 1) + " \"" + path + "\"";
-        step_ = "reading the source rows";
+        where_ = " of source workbook " + std::to_string(k + 1) + " \"" + path + "\"";
+        SetStep("reading the source rows");
         const std::int32_t first = ParseSettingInt(s_.SourceFromRowText);
         const std::int32_t last = ParseSettingInt(s_.SourceToRowText);
         // The job's own variables, passed by reference where the protocol says so.
@@ -118,11 +142,10 @@ class MergeRun {
         for (std::int64_t i = first; i <= last; ++i) {
             const std::int32_t row = static_cast<std::int32_t>(i);
             if (s_.SkipOccupiedRows) {
-                step_ = "skipping occupied target rows";
+                SetStep("skipping occupied target rows");
                 const std::int32_t skipColumn = ParseSettingInt(s_.SkipColumnText);
                 for (;;) {
-                    step_ = "reading target cell (" + std::to_string(targetRow_) + ", " +
-                            std::to_string(skipColumn) + ")";
+                    SetCellStep(CellStep::ReadTarget, targetRow_, skipColumn);
                     rowRef = Variant(targetRow_);
                     columnRef = Variant(skipColumn);
                     if (!HoldsText(
@@ -132,25 +155,22 @@ class MergeRun {
                 }
             }
             if (s_.FilterNonEmptyRows) {
-                step_ = "reading the filter column";
+                SetStep("reading the filter column");
                 const std::int32_t filterColumn = ParseSettingInt(s_.FilterColumnText);
-                step_ = "reading source cell (" + std::to_string(row) + ", " +
-                        std::to_string(filterColumn) + ")" + where;
+                SetCellStep(CellStep::ReadSource, row, filterColumn);
                 columnRef = Variant(filterColumn);
                 if (!HoldsText(CellText(*sourceApp_, Arg::ByVal(row), Arg::ByRef(columnRef))))
                     continue;
             }
-            step_ = "reading the copied columns";
+            SetStep("reading the copied columns");
             std::int32_t c = ParseSettingInt(s_.SourceFromColumnText);
             const std::int32_t firstColumn = ParseSettingInt(s_.TargetFromColumnText);
             const std::int32_t lastColumn = ParseSettingInt(s_.TargetToColumnText);
             for (std::int64_t j = firstColumn; j <= lastColumn; ++j) {
-                step_ = "reading source cell (" + std::to_string(row) + ", " + std::to_string(c) +
-                        ")" + where;
+                SetCellStep(CellStep::ReadSource, row, c);
                 columnRef = Variant(c);
                 std::string text = CellText(*sourceApp_, Arg::ByVal(row), Arg::ByRef(columnRef));
-                step_ = "writing target cell (" + std::to_string(targetRow_) + ", " +
-                        std::to_string(j) + ")";
+                SetCellStep(CellStep::WriteTarget, targetRow_, static_cast<std::int32_t>(j));
                 rowRef = Variant(targetRow_);
                 auto cell = AsObject(
                     automation::Get(*targetApp_, "Cells",
@@ -172,7 +192,24 @@ class MergeRun {
     std::shared_ptr<DispatchObject> targetApp_;
     std::shared_ptr<DispatchObject> sourceApp_;
     std::int32_t targetRow_ = 0;
+    struct CellStep {
+        enum Kind { None, ReadTarget, ReadSource, WriteTarget } kind = None;
+        std::int32_t row = 0, column = 0;
+        std::string Where() const {
+            return "(" + std::to_string(row) + ", " + std::to_string(column) + ")";
+        }
+    };
+    void SetStep(const char* text) {
+        cellStep_.kind = CellStep::None;
+        step_ = text;
+    }
+    void SetCellStep(CellStep::Kind kind, std::int32_t row, std::int32_t column) {
+        cellStep_ = {kind, row, column};
+    }
+
     std::string step_;
+    CellStep cellStep_;
+    std::string where_;     // which source workbook, for cell steps
     const QLocale locale_;  // the user's default locale, read once per run
 };
 
