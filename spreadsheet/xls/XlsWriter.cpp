@@ -373,8 +373,9 @@ class Writer {
             if (depth != 1 || r.id != rec::kIndex || r.data.size() < 16)
                 continue;
             const std::size_t at = newStart + (r.offset - sheet.start) + kRecordHeaderSize;
+            const auto& index = r;  // clang 14 cannot capture a structured binding
             auto shift = [&](std::size_t field) {
-                const std::uint32_t v = GetU32(r.data, field);
+                const std::uint32_t v = GetU32(index.data, field);
                 if (v != 0)
                     PutU32At(out_, at + field, static_cast<std::uint32_t>(v + delta));
             };
