@@ -237,7 +237,8 @@ class SheetSplicer {
         }
         std::string atEnd;
         std::int32_t lowest = kMaxColumns, highest = 0;
-        for (const auto& [col, cell] : cells) {
+        for (const auto& [writtenColumn, cell] : cells) {
+            const std::int32_t col = writtenColumn;  // a lambda below needs a plain variable
             const auto same = std::find_if(existing.begin(), existing.end(),
                                            [&](const CellNode& n) { return n.column == col; });
             if (same != existing.end()) {
