@@ -142,7 +142,6 @@ void ContinuedReader::Skip(std::size_t count) {
 }
 
 void ContinuedReader::Chars(std::size_t cch, bool highByte, std::u16string& out) {
-    bool first = true;
     while (cch > 0) {
         if (segment_ >= segments_.size())
             Truncated();
@@ -153,10 +152,8 @@ void ContinuedReader::Chars(std::size_t cch, bool highByte, std::u16string& out)
             if (segment_ >= segments_.size() || segments_[segment_].empty())
                 Truncated();
             highByte = (GetU8(segments_[segment_], position_++) & 0x01) != 0;
-            first = false;
             continue;
         }
-        (void)first;
         const std::string_view seg = segments_[segment_];
         const std::size_t unit = highByte ? 2 : 1;
         const std::size_t available = (seg.size() - position_) / unit;

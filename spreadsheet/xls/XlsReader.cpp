@@ -152,9 +152,6 @@ class StreamReader {
     void ReadFormat(const Record& r, std::size_t index) {
         NeedBytes(r, biff8() ? 5 : 3);
         const std::uint16_t id = GetU16(r.data, 0);
-        std::vector<std::string_view> continues;
-        for (std::size_t i = index + 1; i < doc_.globals.size(); ++i)
-            continues.push_back(doc_.globals[i].data);
         doc_.formats[id] = StringAt(r, 2, biff8());
         doc_.lastFormatRecord = index;
     }

@@ -446,7 +446,6 @@ class Writer {
             return *lastRowData;
         };
         CellItem* current = nullptr;
-        std::size_t currentEnd = 0;  // where the current item's bytes end
         bool lastWasInterloper = false;
         for (std::size_t i = layout.regionBegin; i < layout.regionEnd; ++i) {
             const auto& [r, depth] = recs[i];
@@ -466,7 +465,6 @@ class Writer {
                 auto& cells = rowOf(row).cells;
                 cells.push_back(item);
                 current = &cells.back();
-                currentEnd = r.end();
                 lastWasInterloper = false;
             } else if (depth == 1 && current &&
                        (IsFormulaCompanion(r.id) || r.id == rec::kContinue)) {
@@ -474,7 +472,6 @@ class Writer {
                 current->original =
                     stream().substr(current->original.data() - stream().data(),
                                     r.end() - (current->original.data() - stream().data()));
-                currentEnd = r.end();
             } else if (depth == 1 && r.id == rec::kRow) {
                 rowOf(GetU16(r.data, 0)).rowRecord = std::string(r.data);
                 current = nullptr;
@@ -496,7 +493,6 @@ class Writer {
                 lastWasInterloper = true;
             }
         }
-        (void)currentEnd;
 
         for (const CellRef& ref : ws.written()) {
             const Cell* cell = ws.Find(ref.row, ref.column);
