@@ -10,6 +10,7 @@ if(EXCELMERGE_GUI)
       ${CMAKE_CURRENT_LIST_DIR}/DropTest.cpp
       ${CMAKE_CURRENT_LIST_DIR}/ExecuteTest.cpp
       ${CMAKE_CURRENT_LIST_DIR}/ReportsTest.cpp
+      ${CMAKE_CURRENT_LIST_DIR}/SearchCommandTest.cpp
       ${CMAKE_CURRENT_LIST_DIR}/../merge/FakeSpreadsheet.cpp
     LIBS excelmerge_gui excelmerge_batch Qt6::Test)
   target_include_directories(gui_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}/..)
