@@ -87,7 +87,7 @@ TEST_F(ListFileTest, FolderExtensionAndKeywordTests) {
 
 TEST_F(ListFileTest, EmptyTextsTestNothing) {
     // An empty keyword lets every line pass, as in folder mode; an empty folder and an empty
-    // pattern apply no test either; "*.*" has no special meaning here.
+    // pattern apply no test either; "*.*" means nothing more than its letters here.
     EXPECT_EQ(Search("/a/x.txt\n/b/noext\n", "", "", ""), 2);
     recorder.calls.clear();
     EXPECT_EQ(Search("/a/x.txt\n/b/noext\n", "", "", "*.*"), 0);
