@@ -7,6 +7,7 @@
 #include "spreadsheet/model/Workbook.h"
 #include "spreadsheet/xlsx/FormulaShift.h"
 #include "spreadsheet/xlsx/XlsxCodec.h"
+#include "tests/support/FaultInjectionEnv.h"
 #include "tests/xlsx/XlsxTestSupport.h"
 #include "util/Env.h"
 
@@ -14,6 +15,7 @@ namespace {
 
 using namespace spreadsheet;
 using namespace xlsxtest;
+namespace fs = std::filesystem;
 
 const char* kStyles = R"(<?xml version="1.0" encoding="UTF-8"?>
 <styleSheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"><numFmts count="1"><numFmt numFmtId="164" formatCode="&quot;¥&quot;#,##0.00"/></numFmts><fonts count="1"><font><sz val="11"/></font></fonts><cellXfs count="4"><xf numFmtId="0" fontId="0"/><xf numFmtId="14" fontId="0" applyNumberFormat="1"/><xf numFmtId="164" fontId="0" applyNumberFormat="1"/><xf numFmtId="0" fontId="0"><alignment horizontal="center"/></xf></cellXfs></styleSheet>)";
@@ -517,6 +519,31 @@ TEST(XlsxSave, OverwritingASharedFormulaHandsItToTheNextCell) {
 <row r="2"><c r="A2"><v>2</v></c><c r="B2"><f t="shared" ref="B2:B3" si="0">A2*2</f><v>4</v></c></row>
 <row r="3"><c r="A3"><v>3</v></c><c r="B3"><f t="shared" si="0"/><v>6</v></c></row>
 </sheetData>)");
+}
+
+TEST(XlsxSave, AFailedSaveLeavesTheOldFileAndLaterSavesWork) {
+    using Op = testsupport::FaultInjectionEnv::Operation;
+    TempDir dir;
+    const auto path = (dir.path() / "book.xlsx").string();
+    const std::string original = MakePackage(StyledParts(SheetXml("<sheetData/>")));
+    for (const Op op : {Op::Create, Op::Append, Op::Sync, Op::Close, Op::Rename}) {
+        SCOPED_TRACE(testsupport::FaultInjectionEnv::NameOf(op));
+        WriteFileBytes(path, original);
+        auto wb = xlsx::LoadXlsx(path, original);
+        WriteText(*wb, 0, 1, 1, u"新的");
+        WriteText(*wb, 0, 1, 2, u"2024/1/5 13:45:00");
+        testsupport::FaultInjectionEnv env;
+        env.FailNth(op, 1);
+        EXPECT_ANY_THROW(wb->Save(env));
+        EXPECT_EQ(ReadFileBytes(path), original);
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+        env.Reset();
+        wb->Save(env);
+        const auto again = xlsx::LoadXlsx(path, ReadFileBytes(path));
+        EXPECT_EQ(TextAt(*again, 0, 1, 1), "新的");
+        EXPECT_EQ(again->codec().NumberKindOf(again->worksheet(0).Find(1, 2)->style),
+                  NumberKind::Date);
+    }
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 excelmerge_add_gtest(xlsx_tests
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/XlsxPackageTest.cpp
-  LIBS excelmerge_xlsx)
+  LIBS excelmerge_xlsx excelmerge_test_support)
 
 excelmerge_add_gtest(xlsx_file_tests
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/XlsxFilesTest.cpp
