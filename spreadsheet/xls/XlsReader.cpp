@@ -243,16 +243,24 @@ class StreamReader {
     }
 
     void ReadSheet(SheetEntry& sheet) {
-        const auto records = ReadSubstream(stream(), sheet.start);
         Worksheet* ws =
             sheet.worksheetIndex >= 0 ? &workbook_->worksheet(sheet.worksheetIndex) : nullptr;
+        // A cell record takes ten bytes or more: enough buckets without a count of records.
         if (ws)
-            ws->Reserve(ws->cellCount() + records.size());
+            ws->Reserve(ws->cellCount() + (sheet.end - sheet.start) / 10);
         // A formula with a text result: its STRING record follows (after any SHRFMLA/ARRAY).
         std::optional<std::pair<std::int32_t, std::int32_t>> pendingString;
-        for (std::size_t i = 0; i < records.size(); ++i) {
-            const auto& [r, depth] = records[i];
-            if (depth != 1)
+        // The substream's own records; those of embedded chart substreams are passed over.
+        int depth = 0;
+        for (std::size_t at = sheet.start; at < sheet.end;) {
+            const Record r = ReadRecordAt(stream(), at);
+            at = r.end();
+            if (r.id == rec::kBof)
+                ++depth;
+            const int recordDepth = depth;
+            if (r.id == rec::kEof)
+                --depth;
+            if (recordDepth != 1)
                 continue;
             switch (r.id) {
                 case rec::kRow: {
@@ -365,7 +373,7 @@ class StreamReader {
                     c.style = GetU16(r.data, 4);
                     c.type = CellType::Text;
                     c.payload = workbook_->strings().Append(
-                        StringAt(r, 6, true, ContinuesAfter(records, i)));
+                        StringAt(r, 6, true, ContinuesAt(at, sheet.end)));
                     Put(*ws, r, GetU16(r.data, 0), GetU16(r.data, 2), c);
                     pendingString.reset();
                     break;
@@ -414,7 +422,7 @@ class StreamReader {
                         break;
                     const auto [row, col] = *pendingString;
                     pendingString.reset();
-                    std::u16string text = StringAt(r, 0, true, ContinuesAfter(records, i));
+                    std::u16string text = StringAt(r, 0, true, ContinuesAt(at, sheet.end));
                     if (InBounds(row, col)) {
                         if (const Cell* old = ws->Find(row + 1, col + 1)) {
                             Cell c = *old;
@@ -435,12 +443,16 @@ class StreamReader {
         }
     }
 
-    static std::vector<std::string_view> ContinuesAfter(const std::vector<SubstreamRecord>& records,
-                                                        std::size_t i) {
+    // The data of the CONTINUE records from `at` on.
+    std::vector<std::string_view> ContinuesAt(std::size_t at, std::size_t end) const {
         std::vector<std::string_view> out;
-        for (std::size_t k = i + 1; k < records.size() && records[k].record.id == rec::kContinue;
-             ++k)
-            out.push_back(records[k].record.data);
+        while (at < end) {
+            const Record c = ReadRecordAt(stream(), at);
+            if (c.id != rec::kContinue)
+                break;
+            out.push_back(c.data);
+            at = c.end();
+        }
         return out;
     }
 
