@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <optional>
+#include <vector>
 
 #include "automation/Dispatch.h"
 #include "automation/OleDate.h"
@@ -35,6 +36,106 @@ QString StripTimeZone(QString format) {
     return out.simplified();
 }
 
+// A Qt date or time format compiled for numeric fields: d dd M MM yy yyyy H HH h hh m mm s ss
+// and literal text. A format with anything else (month names, AM/PM, zones) is not compiled.
+struct CompiledFormat {
+    enum Field : char { Literal, Day, Month, Year2, Year4, Hour24, Hour12, Minute, Second };
+    struct Token {
+        Field field;
+        int width;            // 1: no leading zero, 2: two digits
+        std::string literal;  // for Literal
+    };
+    std::vector<Token> tokens;
+    bool usable = false;
+
+    static CompiledFormat Compile(const QString& format) {
+        CompiledFormat f;
+        f.usable = true;
+        const QString& s = format;
+        for (qsizetype i = 0; i < s.size();) {
+            QChar c = s[i];
+            qsizetype run = 1;
+            while (i + run < s.size() && s[i + run] == c)
+                ++run;
+            auto field = [&](Field what, int width) { f.tokens.push_back({what, width, {}}); };
+            if (c == u'\'') {
+                qsizetype end = s.indexOf(u'\'', i + 1);
+                if (end < 0)
+                    end = s.size();
+                QString text = s.mid(i + 1, end - i - 1);
+                f.tokens.push_back({Literal, 0, text.isEmpty() ? "'" : text.toStdString()});
+                i = end + 1;
+                continue;
+            }
+            if (c == u'd' && run <= 2)
+                field(Day, int(run));
+            else if (c == u'M' && run <= 2)
+                field(Month, int(run));
+            else if (c == u'y' && run == 2)
+                field(Year2, 2);
+            else if (c == u'y' && run == 4)
+                field(Year4, 4);
+            else if (c == u'H' && run <= 2)
+                field(Hour24, int(run));
+            else if (c == u'h' && run <= 2)
+                field(Hour12, int(run));
+            else if (c == u'm' && run <= 2)
+                field(Minute, int(run));
+            else if (c == u's' && run <= 2)
+                field(Second, int(run));
+            else if (c.isLetter())
+                f.usable = false;
+            else
+                f.tokens.push_back({Literal, 0, QString(run, c).toStdString()});
+            i += run;
+        }
+        for (const Token& t : f.tokens)
+            if (t.field == Hour12)
+                f.usable = false;  // needs the AM/PM text
+        return f;
+    }
+
+    void Render(const DateTimeParts& p, std::string& out) const {
+        auto number = [&](int value, int width) {
+            char buf[16];
+            int n = width >= 2 ? std::snprintf(buf, sizeof buf, "%0*d", width, value)
+                               : std::snprintf(buf, sizeof buf, "%d", value);
+            out.append(buf, static_cast<std::size_t>(n));
+        };
+        for (const Token& t : tokens) {
+            switch (t.field) {
+                case Literal:
+                    out += t.literal;
+                    break;
+                case Day:
+                    number(p.day, t.width);
+                    break;
+                case Month:
+                    number(p.month, t.width);
+                    break;
+                case Year2:
+                    number(p.year % 100, 2);
+                    break;
+                case Year4:
+                    number(p.year, 4);
+                    break;
+                case Hour24:
+                    number(p.hour, t.width);
+                    break;
+                case Hour12:
+                    number(p.hour % 12 == 0 ? 12 : p.hour % 12, t.width);
+                    break;
+                case Minute:
+                    number(p.minute, t.width);
+                    break;
+                case Second:
+                    number(p.second, t.width);
+                    break;
+            }
+        }
+    }
+};
+
 // What the conversion needs of a locale, worked out once: asking QLocale for it at every cell
 // costs more than the rest of the conversion.
 struct Notation {
@@ -51,7 +152,12 @@ struct Notation {
         asciiDigits = l.zeroDigit() == QStringLiteral("0");
         shortDate = l.dateFormat(QLocale::ShortFormat);
         longTime = StripTimeZone(l.timeFormat(QLocale::LongFormat));
+        if (asciiDigits) {
+            compiledDate = CompiledFormat::Compile(shortDate);
+            compiledTime = CompiledFormat::Compile(longTime);
+        }
     }
+    CompiledFormat compiledDate, compiledTime;
 };
 
 const Notation& NotationFor(const QLocale& locale) {
@@ -133,10 +239,20 @@ std::string DateToText(double serial, const Notation& n) {
     std::optional<DateTimeParts> parts = OleDateToParts(serial);
     if (!parts)
         throw AutomationError("cannot convert a date outside the years 100 to 9999");
-    QDate date(parts->year, parts->month, parts->day);
-    QTime time(parts->hour, parts->minute, parts->second);
     bool onlyTime = parts->year == 1899 && parts->month == 12 && parts->day == 30;
     bool onlyDate = !onlyTime && parts->hour == 0 && parts->minute == 0 && parts->second == 0;
+    if (n.compiledDate.usable && n.compiledTime.usable) {
+        std::string out;
+        if (!onlyTime)
+            n.compiledDate.Render(*parts, out);
+        if (!onlyTime && !onlyDate)
+            out += ' ';
+        if (!onlyDate)
+            n.compiledTime.Render(*parts, out);
+        return out;
+    }
+    QDate date(parts->year, parts->month, parts->day);
+    QTime time(parts->hour, parts->minute, parts->second);
     if (onlyTime)
         return ToUtf8(n.locale.toString(time, n.longTime));
     QString dateText = n.locale.toString(date, n.shortDate);

@@ -4,6 +4,11 @@
 #include <QLocale>
 
 #include "automation/Dispatch.h"
+#include "automation/OleDate.h"
+#include "automation/VariantConversion.h"
+
+#include <QDate>
+#include <QTime>
 
 namespace {
 
@@ -88,6 +93,38 @@ TEST(CellValueToText, TrimmingForTheTwoTestsDropsOnlyControlsAndSpaces) {
     for (const Case& c : cases) {
         EXPECT_EQ(merge::TrimmedCellText(c.text), c.trimmed);
         EXPECT_EQ(merge::HoldsText(c.text), std::string(c.trimmed) != "");
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// The fast date rendering must read exactly as Qt renders the locale's own notation.
+TEST(CellValueToText, DatesReadAsTheLocaleWritesThem) {
+    const QLocale locales[] = {
+        QLocale(QLocale::Chinese, QLocale::China),
+        QLocale(QLocale::German, QLocale::Germany),
+        QLocale(QLocale::English, QLocale::UnitedKingdom),
+        QLocale(QLocale::Japanese, QLocale::Japan),
+        QLocale(QLocale::English, QLocale::UnitedStates),
+        QLocale(QLocale::Chinese, QLocale::Taiwan),
+    };
+    const double serials[] = {45296.0, 45296.5729166667, 1.0, 2958465.999988,
+                              36526.0 + 1.0 / 86400};
+    for (const QLocale& l : locales) {
+        const automation::DateTimeNotation n = automation::LocaleDateTimeNotation(l);
+        for (double serial : serials) {
+            auto p = automation::OleDateToParts(serial);
+            ASSERT_TRUE(p);
+            QString expected =
+                l.toString(QDate(p->year, p->month, p->day), QString::fromStdString(n.shortDate));
+            if (p->hour || p->minute || p->second)
+                expected += u' ' + l.toString(QTime(p->hour, p->minute, p->second),
+                                              QString::fromStdString(n.longTime));
+            EXPECT_EQ(merge::CellValueToText(Variant::Date(serial), l), expected.toStdString())
+                << l.name().toStdString() << " " << serial;
+        }
     }
 }
 
