@@ -128,6 +128,14 @@ std::uint16_t XlsCodec::FormatIdFor(DateTimeKind kind) {
 }
 
 std::uint32_t XlsCodec::DateStyleFor(std::uint32_t style, DateTimeKind kind) {
+    const auto key = std::make_pair(style, kind);
+    if (auto known = dateStyles_.find(key); known != dateStyles_.end()) return known->second;
+    const std::uint32_t answer = FindOrAddDateStyle(style, kind);
+    dateStyles_.emplace(key, answer);
+    return answer;
+}
+
+std::uint32_t XlsCodec::FindOrAddDateStyle(std::uint32_t style, DateTimeKind kind) {
     const std::string* base = XfBytes(style);
     if (!base)
         base = XfBytes(kDefaultCellXf);

@@ -39,6 +39,7 @@ class XlsCodec final : public WorkbookCodec {
     const XlsDocument& document() const { return document_; }
 
   private:
+    std::uint32_t FindOrAddDateStyle(std::uint32_t style, DateTimeKind kind);
     std::uint16_t FormatOf(std::uint32_t style) const;
     const std::string* XfBytes(std::uint32_t style) const;
     NumberKind KindOfFormat(std::uint16_t formatId) const;
@@ -48,6 +49,8 @@ class XlsCodec final : public WorkbookCodec {
     std::string fileBytes_;
     Container container_;
     AddedStyles added_;
+    // DateStyleFor's answers: a merge asks once for every date it writes.
+    std::map<std::pair<std::uint32_t, DateTimeKind>, std::uint32_t> dateStyles_;
     std::map<const Worksheet*, std::size_t> sheetOf_;  // model sheet to its SheetEntry
 };
 

@@ -56,13 +56,10 @@ struct CellItem {
     std::string_view original;
     std::string made;
     bool isMade = false;
-    bool companionsOnly = false;  // a shared formula kept for other cells of its range
 
     std::string_view bytes() const { return isMade ? std::string_view(made) : original; }
     std::uint16_t id() const { return GetU16(bytes(), 0); }
-    bool covers(std::uint16_t col) const {
-        return !companionsOnly && firstCol <= col && col <= lastCol;
-    }
+    bool covers(std::uint16_t col) const { return firstCol <= col && col <= lastCol; }
 
     static CellItem Made(std::uint16_t first, std::uint16_t last, std::string bytes) {
         CellItem item;
@@ -85,6 +82,9 @@ struct SheetLayout {
     std::size_t regionBegin = 0;  // record indexes of the cell table: [begin, end)
     std::size_t regionEnd = 0;
     std::vector<std::string_view> interlopers;  // other records found among the cells
+    // Shared formulas (SHRFMLA, ARRAY, TABLE) whose first cell was overwritten while other
+    // cells of their range still use them.
+    std::vector<std::string> orphanedShared;
     bool hadDbCells = false;
 };
 
@@ -506,7 +506,58 @@ class Writer {
             ApplyWrite(layout, static_cast<std::uint16_t>(ref.row - 1),
                        static_cast<std::uint16_t>(ref.column - 1), *cell);
         }
+        for (const std::string& shared : layout.orphanedShared)
+            RehomeSharedFormula(layout, shared);
         return layout;
+    }
+
+    // A shared formula must follow a formula cell of its range, and its cells name that cell.
+    // It moves behind the next cell that still uses it, which becomes the one the others name
+    // (the formula's relative references hold for any cell). With no such cell left it goes.
+    static void RehomeSharedFormula(SheetLayout& layout, const std::string& shared) {
+        constexpr std::size_t kFormulaTokensAt = 22;
+        constexpr std::uint8_t kPtgExp = 0x01;
+        const std::string_view range = std::string_view(shared).substr(kRecordHeaderSize);
+        const std::uint16_t firstRow = GetU16(range, 0), lastRow = GetU16(range, 2);
+        const std::uint8_t firstCol = GetU8(range, 4), lastCol = GetU8(range, 5);
+        // The formula cells of the range that name its first cell, in file order.
+        std::vector<std::pair<std::uint16_t, CellItem*>> users;
+        for (auto it = layout.rows.lower_bound(firstRow);
+             it != layout.rows.end() && it->first <= lastRow; ++it) {
+            for (CellItem& item : it->second.cells) {
+                if (item.isMade || item.firstCol < firstCol || item.firstCol > lastCol ||
+                    item.id() != rec::kFormula)
+                    continue;
+                const std::string_view data = item.bytes().substr(kRecordHeaderSize);
+                if (data.size() < kFormulaTokensAt + 5 ||
+                    GetU8(data, kFormulaTokensAt) != kPtgExp ||
+                    GetU16(data, kFormulaTokensAt + 1) != firstRow ||
+                    GetU16(data, kFormulaTokensAt + 3) != firstCol)
+                    continue;
+                users.push_back({static_cast<std::uint16_t>(it->first), &item});
+            }
+        }
+        if (users.empty())
+            return;
+        const std::uint16_t hostRow = users.front().first;
+        const std::uint16_t hostCol = users.front().second->firstCol;
+        bool rangeCanStartAtHost = true;
+        for (auto& [row, item] : users) {
+            rangeCanStartAtHost = rangeCanStartAtHost && item->firstCol >= hostCol;
+            std::string bytes(item->bytes());
+            PutU16At(bytes, kRecordHeaderSize + kFormulaTokensAt + 1, hostRow);
+            PutU16At(bytes, kRecordHeaderSize + kFormulaTokensAt + 3, hostCol);
+            item->made = std::move(bytes);
+            item->isMade = true;
+        }
+        std::string moved = shared;
+        if (rangeCanStartAtHost) {
+            PutU16At(moved, kRecordHeaderSize, hostRow);
+            moved[kRecordHeaderSize + 4] = static_cast<char>(hostCol);
+        }
+        CellItem& host = *users.front().second;
+        const std::size_t formulaEnd = kRecordHeaderSize + GetU16(host.made, 2);
+        host.made.insert(formulaEnd, moved);
     }
 
     std::uint16_t CellXf(const Cell& cell) const {
@@ -604,13 +655,9 @@ class Writer {
             if (item.firstCol == item.lastCol) {
                 std::string shared =
                     item.id() == rec::kFormula ? SharedPartsOf(item.bytes()) : std::string();
-                if (!shared.empty()) {
-                    item = CellItem::Made(col, col, std::move(shared));
-                    item.companionsOnly = true;
-                    ++k;
-                } else {
-                    cells.erase(cells.begin() + static_cast<std::ptrdiff_t>(k));
-                }
+                if (!shared.empty())
+                    layout.orphanedShared.push_back(std::move(shared));
+                cells.erase(cells.begin() + static_cast<std::ptrdiff_t>(k));
                 continue;
             }
             // A run of numbers or blanks: split around the written column.
@@ -630,8 +677,7 @@ class Writer {
             k += pieces.size();
         }
         std::size_t pos = 0;
-        while (pos < cells.size() && (cells[pos].firstCol < col ||
-                                      (cells[pos].firstCol == col && !cells[pos].companionsOnly)))
+        while (pos < cells.size() && cells[pos].firstCol <= col)
             ++pos;
         cells.insert(cells.begin() + static_cast<std::ptrdiff_t>(pos),
                      CellItem::Made(col, col, ValueRecord(row, col, cell)));
@@ -777,7 +823,7 @@ class Writer {
         bool empty = rwMac <= rwMic || colMac <= colMic;
         for (const auto& [row, rd] : layout.rows) {
             for (const CellItem& item : rd.cells) {
-                if (!item.isMade || item.companionsOnly)
+                if (!item.isMade)
                     continue;
                 if (empty) {
                     rwMic = row;

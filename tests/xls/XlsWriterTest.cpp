@@ -19,6 +19,12 @@ std::string Formula(std::uint16_t row, std::uint16_t col, std::string value) {
     return Rec(rec::kFormula,
                CellHead(row, col, 15) + value + U16(0) + U32(0) + U16(3) + U8(0x1E) + U16(1));
 }
+// A cell of a shared formula: its tokens are one PtgExp naming the range's first cell.
+std::string SharedFormulaCell(std::uint16_t row, std::uint16_t col, double value,
+                              std::uint16_t anchorRow, std::uint16_t anchorCol) {
+    return Rec(rec::kFormula, CellHead(row, col, 15) + F64(value) + U16(0x0008) + U32(0) + U16(5) +
+                                  U8(0x01) + U16(anchorRow) + U16(anchorCol));
+}
 std::string TextResult() {
     return U8(0) + U8(0) + U8(0) + U8(0) + U8(0) + U8(0) + U16(0xFFFF);
 }
@@ -63,10 +69,10 @@ Fixture MakeWorkbook() {
         Rec(rec::kString, UStr(u"cached")),
         LabelSst(1, 1, 0),
         // A shared formula over A3:A4, anchored at A3.
-        Formula(2, 0, F64(10)),
+        SharedFormulaCell(2, 0, 10, 2, 0),
         Rec(rec::kSharedFormula, U16(2) + U16(3) + U8(0) + U8(0) + U16(0) + U16(0)),
         Number(2, 1, 7),
-        Formula(3, 0, F64(11)),
+        SharedFormulaCell(3, 0, 11, 2, 0),
         Rec(rec::kMulBlank, U16(3) + U16(1) + U16(16) + U16(16) + U16(2)),
         LabelSst(4, 0, 1),
     };
@@ -155,14 +161,18 @@ TEST(XlsWriter, WrittenCellsReplaceTheirRecordsAndNothingElseChanges) {
     EXPECT_EQ(TextAt(back, 0, 5, 1), u"old");
     EXPECT_EQ(back.strings().size(), again.document.sstFormatting.size());  // no stray STRING left
 
-    // The shared formula stays for A4, right after the cell that replaced its anchor; the
-    // STRING of the overwritten formula is gone.
+    // The shared formula stays for A4 and moves behind it, the first formula left in its
+    // range; the STRING of the overwritten formula is gone.
     std::size_t sharedFormulas = 0, strings = 0;
     const auto records = spreadsheet::xls::ReadSubstream(saved, again.document.sheets[0].start);
     for (std::size_t i = 0; i < records.size(); ++i) {
         if (records[i].record.id == rec::kSharedFormula) {
             ++sharedFormulas;
-            EXPECT_EQ(records[i - 1].record.id, rec::kLabelSst);
+            EXPECT_EQ(records[i - 1].record.id, rec::kFormula);
+            EXPECT_EQ(GetU16(records[i - 1].record.data, 0), 3u);
+            // A4 is the shared formula's first cell now: the range and A4's reference say so.
+            EXPECT_EQ(GetU16(records[i].record.data, 0), 3u);
+            EXPECT_EQ(GetU16(records[i - 1].record.data, 23), 3u);
         }
         if (records[i].record.id == rec::kString)
             ++strings;
