@@ -525,8 +525,9 @@ std::vector<Written> MergeLikeWrites() {
         {5, 1, Written::Text, 0, u"0012"},
         {5, 2, Written::Date, 45296, {}},  // 2024-01-05
         {5, 3, Written::Text, 0, u" 12 "},
-        {3, 3, Written::Text, 0, u"替换公式"},  // over a formula
-        {2, 1, Written::Text, 0, u""},          // emptied: a blank keeps the format
+        // Over a formula: in LibreOffice's file the first cell of a shared formula that C3 uses.
+        {2, 3, Written::Text, 0, u"替换公式"},
+        {2, 1, Written::Text, 0, u""},  // emptied: a blank keeps the format
         {40, 6, Written::Number, 1e-5, {}},
         {6, 1, Written::Text, 0, u"😀 outside the BMP"},
     };
