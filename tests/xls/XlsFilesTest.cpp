@@ -13,10 +13,12 @@
 #include <map>
 #include <sstream>
 
+#include "spreadsheet/cfb/CompoundFile.h"
 #include "spreadsheet/xls/XlsCodec.h"
 #include "spreadsheet/xls/XlsFormat.h"
 #include "spreadsheet/xls/XlsWriter.h"
 #include "tests/xls/BiffBuilder.h"
+#include "tests/xls/XlsTestSupport.h"
 #include "util/Env.h"
 #include "util/Utf.h"
 
@@ -472,6 +474,8 @@ void RoundTrip(const TempDir& dir, const fs::path& made, int sheet,
         wb->Save(util::Env::Default());
     }
     EXPECT_EQ(XlrdDump(dir, target), ExpectedAfter(before, sheetName, cells));
+    xlstest::ExpectConsistentCellIndex(
+        spreadsheet::cfb::CompoundFile::Parse(ReadAll(target)).ReadStream("Workbook"));
     // Our own reader agrees, and a second save with nothing more written changes nothing.
     auto again = Load(target);
     EXPECT_EQ(ModelDump(*again), XlrdDump(dir, target));
@@ -574,6 +578,37 @@ TEST(XlsFiles, RoundTripThroughAWorkbookSpreadsheetWriteExcelMade) {
         RunShell("perl " + Quote(dir.path() / "make.pl") + " " + Quote(dir.path() / "made.xls")),
         0);
     RoundTrip(dir, dir.path() / "made.xls", 0, MergeLikeWrites());
+}
+
+// Each BIFF8 sample takes written cells (over an existing cell, in a new row far below, a date)
+// and xlrd reads them back with every other cell as it was.
+TEST(XlsFiles, EveryBiff8SampleTakesWrittenCells) {
+    if (!PythonHasXlrd())
+        GTEST_SKIP() << "python3-xlrd missing";
+    TempDir dir;
+    const std::vector<Written> cells = {
+        {1, 1, Written::Number, 4321.5, {}},
+        {2, 2, Written::Text, 0, u"写入的文本"},
+        {300, 10, Written::Text, 0, Repeat(u"long ", 80)},
+        {301, 1, Written::Date, 45296, {}},
+    };
+    for (const auto& sample : SampleWorkbooks()) {
+        SCOPED_TRACE(sample.string());
+        const fs::path target = dir.path() / "sample.xls";
+        fs::copy_file(sample, target, fs::copy_options::overwrite_existing);
+        auto wb = Load(target);
+        if (dynamic_cast<XlsCodec&>(wb->codec()).document().version !=
+                spreadsheet::xls::BiffVersion::Biff8 ||
+            wb->worksheetCount() == 0)
+            continue;
+        const auto before = XlrdDump(dir, target);
+        const std::string sheetName = util::Utf16ToUtf8(wb->worksheet(0).name());
+        WriteCells(*wb, 0, cells);
+        wb->Save(util::Env::Default());
+        EXPECT_EQ(XlrdDump(dir, target), ExpectedAfter(before, sheetName, cells));
+        xlstest::ExpectConsistentCellIndex(
+            spreadsheet::cfb::CompoundFile::Parse(ReadAll(target)).ReadStream("Workbook"));
+    }
 }
 
 }  // namespace
