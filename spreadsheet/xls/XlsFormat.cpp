@@ -55,6 +55,14 @@ std::unique_ptr<Workbook> LoadXls(const std::string& path, std::string_view byte
         auto& file = Deref(*holder);
         if (file.HasStream(kBiff8StreamName)) {
             stream = file.ReadStream(kBiff8StreamName);
+            // Saving replaces it: the container need not keep a second copy.
+            for (auto& entry : file.root().children) {
+                if (entry.kind == cfb::Entry::Kind::Stream && entry.data == stream &&
+                    entry.name.size() == std::string_view(kBiff8StreamName).size()) {
+                    std::string().swap(entry.data);
+                    break;
+                }
+            }
         } else if (file.HasStream(kBiff5StreamName)) {
             stream = file.ReadStream(kBiff5StreamName);
         } else {
