@@ -144,6 +144,16 @@ class StreamReader {
                     break;
             }
         }
+        // Each sheet must end before the next one starts: walking it stops there, so sheets
+        // that claim the same records cost one walk, not one each.
+        for (std::size_t index : boundSheets_) {
+            const Record& r = doc_.globals[index];
+            NeedBytes(r, 4);
+            sheetStarts_.push_back(GetU32(r.data, 0));
+        }
+        std::sort(sheetStarts_.begin(), sheetStarts_.end());
+        if (std::adjacent_find(sheetStarts_.begin(), sheetStarts_.end()) != sheetStarts_.end())
+            throw SpreadsheetError("damaged workbook stream: two sheets start at the same offset");
         for (std::size_t index : boundSheets_)
             ReadBoundSheet(doc_.globals[index], index);
         CheckSubstreamsDoNotOverlap();
@@ -217,7 +227,9 @@ class StreamReader {
         const std::u16string name = StringAt(r, 6, false);
         if (sheet.start >= stream().size())
             Damaged(r, "points past the stream end");
-        sheet.end = SubstreamEnd(stream(), sheet.start);
+        const auto next = std::upper_bound(sheetStarts_.begin(), sheetStarts_.end(), sheet.start);
+        const std::size_t limit = next == sheetStarts_.end() ? stream().size() : *next;
+        sheet.end = SubstreamEnd(stream().substr(0, limit), sheet.start);
         if (sheet.type == 0) {
             sheet.worksheetIndex = workbook_->worksheetCount();
             const SheetVisibility visibility = state == 1   ? SheetVisibility::Hidden
@@ -489,6 +501,7 @@ class StreamReader {
     std::unique_ptr<Workbook> workbook_;
     CodePageDecoder decoder_{1252};
     std::vector<std::size_t> boundSheets_;
+    std::vector<std::size_t> sheetStarts_;  // sorted
     std::optional<std::uint32_t> emptyText_;
 };
 

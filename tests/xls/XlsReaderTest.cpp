@@ -217,6 +217,22 @@ TEST(XlsReader, RefusesBrokenOrUnsupportedStreamsWithTheReason) {
          "shared string table"},
         {"text of a missing shared string",
          BuildStream(StandardXfs(), {{u"S", {LabelSst(0, 0, 5)}}}), "shared string"},
+        {"two sheets claiming the same records",
+         [] {
+             std::string twice = BuildStream(StandardXfs(), {{u"A", {}}, {u"B", {}}});
+             std::vector<std::size_t> bound;
+             for (std::size_t at = 0; at < twice.size();) {
+                 const auto r = spreadsheet::xls::ReadRecordAt(twice, at);
+                 if (r.id == rec::kBoundSheet)
+                     bound.push_back(r.offset + 4);
+                 if (r.id == rec::kEof)
+                     break;
+                 at = r.end();
+             }
+             PutU32At(twice, bound.at(1), GetU32(twice, bound.at(0)));
+             return twice;
+         }(),
+         "same offset"},
         {"empty stream", std::string(), "damaged"},
         {"a run of numbers with none in it",
          BuildStream(StandardXfs(), {{u"S", {Rec(rec::kMulRk, U16(0) + U16(0) + U16(0))}}}),

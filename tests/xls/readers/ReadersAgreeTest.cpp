@@ -265,7 +265,7 @@ TEST(ReadersAgree, SpreadsheetWriteExcelExamples) {
 // The same content from each writer: Chinese text, numbers, dates and a date-time (one before
 // 1 March 1900), a currency amount, booleans, errors, a formula with a text result, empty cells
 // between values, and two sheets.
-constexpr const char* kFlatOds = R"(<?xml version="1.0" encoding="UTF-8"?>
+constexpr const char* kFlatOds = R"ODS(<?xml version="1.0" encoding="UTF-8"?>
 <office:document xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0"
  xmlns:table="urn:oasis:names:tc:opendocument:xmlns:table:1.0"
  xmlns:text="urn:oasis:names:tc:opendocument:xmlns:text:1.0"
@@ -308,9 +308,9 @@ constexpr const char* kFlatOds = R"(<?xml version="1.0" encoding="UTF-8"?>
 <table:table-row><table:table-cell office:value-type="string"><text:p>第二页</text:p></table:table-cell><table:table-cell office:value-type="float" office:value="1E+15"><text:p>x</text:p></table:table-cell></table:table-row>
 </table:table>
 </office:spreadsheet></office:body></office:document>
-)";
+)ODS";
 
-constexpr const char* kGnumericXml = R"(<?xml version="1.0" encoding="UTF-8"?>
+constexpr const char* kGnumericXml = R"GNM(<?xml version="1.0" encoding="UTF-8"?>
 <gnm:Workbook xmlns:gnm="http://www.gnumeric.org/v10.dtd">
   <gnm:SheetNameIndex><gnm:SheetName>数据</gnm:SheetName><gnm:SheetName>Second</gnm:SheetName></gnm:SheetNameIndex>
   <gnm:Sheets>
@@ -340,11 +340,11 @@ constexpr const char* kGnumericXml = R"(<?xml version="1.0" encoding="UTF-8"?>
     </gnm:Sheet>
   </gnm:Sheets>
 </gnm:Workbook>
-)";
+)GNM";
 
 // Spreadsheet::WriteExcel has no boolean or error cells; formulas are written with a cached
 // result of 0, which both readers must report.
-constexpr const char* kWriteExcelScript = R"(use strict;
+constexpr const char* kWriteExcelScript = R"PL(use strict;
 use utf8;
 use Spreadsheet::WriteExcel;
 my $book = Spreadsheet::WriteExcel->new($ARGV[0]) or die;
@@ -370,7 +370,7 @@ my $second = $book->add_worksheet("Second");
 $second->write_string(0, 0, "第二页");
 $second->write_number(0, 1, 0.1);
 $book->close() or die;
-)";
+)PL";
 
 // The values both readers must see in the first sheet of the LibreOffice and Gnumeric files,
 // so that agreeing on an empty reading cannot pass.
