@@ -90,7 +90,7 @@ inline std::vector<std::string> StandardXfs(const std::vector<std::uint16_t>& ex
     return out;
 }
 
-struct SheetSpec {
+struct SheetRecords {
     std::u16string name;
     std::vector<std::string> records;  // between BOF and EOF
     std::uint8_t type = 0;             // BOUNDSHEET sheet type
@@ -99,7 +99,7 @@ struct SheetSpec {
 
 // A whole workbook stream: globals (BOF, the given records, BOUNDSHEETs, EOF) then the sheets.
 inline std::string BuildStream(const std::vector<std::string>& globals,
-                               const std::vector<SheetSpec>& sheets, bool biff8 = true,
+                               const std::vector<SheetRecords>& sheets, bool biff8 = true,
                                std::uint16_t codePage = 936) {
     auto bof = [&](std::uint16_t type) {
         return Rec(rec::kBof, U16(biff8 ? 0x0600 : 0x0500) + U16(type) +

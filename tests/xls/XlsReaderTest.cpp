@@ -75,7 +75,7 @@ TEST(XlsReader, ReadsEveryKindOfCellRecord) {
         return Rec(rec::kFormula,
                    CellHead(row, col, 15) + value + U16(0) + U32(0) + U16(3) + U8(0x1E) + U16(1));
     };
-    auto special = [](std::uint8_t kind, std::uint8_t v) {
+    auto nonNumeric = [](std::uint8_t kind, std::uint8_t v) {
         return U8(kind) + U8(0) + U8(v) + U8(0) + U8(0) + U8(0) + U16(0xFFFF);
     };
     const std::vector<std::string> cells = {
@@ -93,12 +93,12 @@ TEST(XlsReader, ReadsEveryKindOfCellRecord) {
         Rec(rec::kMulBlank, U16(3) + U16(0) + U16(16) + U16(15) + U16(16) + U16(2)),
         Rec(rec::kLabel, CellHead(4, 0, 15) + UStr(u"标签")),
         formula(5, 0, F64(42.5)),
-        formula(5, 1, special(0, 0)),
+        formula(5, 1, nonNumeric(0, 0)),
         Rec(rec::kSharedFormula, U16(5) + U16(6) + U8(1) + U8(1) + U16(0) + U16(0)),
         Rec(rec::kString, UStr(u"公式结果")),
-        formula(5, 2, special(1, 1)),
-        formula(5, 3, special(2, 0x2A)),
-        formula(5, 4, special(3, 0)),
+        formula(5, 2, nonNumeric(1, 1)),
+        formula(5, 3, nonNumeric(2, 0x2A)),
+        formula(5, 4, nonNumeric(3, 0)),
     };
     auto g = StandardXfs({14});
     const std::string stream = BuildStream(g, {{u"S", cells}});
