@@ -580,6 +580,22 @@ TEST(XlsFiles, RoundTripThroughAWorkbookSpreadsheetWriteExcelMade) {
     RoundTrip(dir, dir.path() / "made.xls", 0, MergeLikeWrites());
 }
 
+// Gnumeric lays out its own files: the WriteExcel workbook, saved again by ssconvert.
+TEST(XlsFiles, RoundTripThroughAWorkbookGnumericWrote) {
+    if (RunShell("perl -MSpreadsheet::WriteExcel -e 1 2>/dev/null") != 0 || !Have("ssconvert"))
+        GTEST_SKIP() << "Spreadsheet::WriteExcel or Gnumeric's ssconvert missing";
+    TempDir dir;
+    WriteAll(dir.path() / "make.pl", kWriteExcelScript);
+    ASSERT_EQ(
+        RunShell("perl " + Quote(dir.path() / "make.pl") + " " + Quote(dir.path() / "perl.xls")),
+        0);
+    ASSERT_EQ(RunShell("ssconvert --export-type=Gnumeric_Excel:excel_biff8 " +
+                       Quote(dir.path() / "perl.xls") + " " + Quote(dir.path() / "made.xls") +
+                       " >/dev/null 2>&1"),
+              0);
+    RoundTrip(dir, dir.path() / "made.xls", 0, MergeLikeWrites());
+}
+
 // Each BIFF8 sample takes written cells (over an existing cell, in a new row far below, a date)
 // and xlrd reads them back with every other cell as it was.
 TEST(XlsFiles, EveryBiff8SampleTakesWrittenCells) {
