@@ -32,6 +32,10 @@ XlsCodec::XlsCodec(XlsDocument document, std::string fileBytes, Container contai
         if (index >= 0)
             sheetOf_[&workbook.worksheet(index)] = i;
     }
+    // Reading a cell asks for its style's kind: classify each XF's format once.
+    kinds_.reserve(document_.xfs.size());
+    for (std::size_t i = 0; i < document_.xfs.size(); ++i)
+        kinds_.push_back(KindOfFormat(FormatOf(static_cast<std::uint32_t>(i))));
 }
 
 const char* XlsCodec::formatName() const {
@@ -64,7 +68,7 @@ NumberKind XlsCodec::KindOfFormat(std::uint16_t formatId) const {
 }
 
 NumberKind XlsCodec::NumberKindOf(std::uint32_t style) const {
-    return KindOfFormat(FormatOf(style));
+    return style < kinds_.size() ? kinds_[style] : KindOfFormat(kGeneralFormat);
 }
 
 bool XlsCodec::IsGeneralStyle(std::uint32_t style) const {
@@ -123,13 +127,18 @@ std::uint16_t XlsCodec::FormatIdFor(DateTimeKind kind) {
     for (const auto& [id, code] : added_.formats)
         if (id >= next)
             next = static_cast<std::uint16_t>(id + 1);
+    // Nor a number some XF names without a FORMAT record: that XF would change its look.
+    for (const XfEntry& xf : document_.xfs)
+        if (xf.formatId >= next)
+            next = static_cast<std::uint16_t>(xf.formatId + 1);
     added_.formats.push_back({next, kDateTimeCode});
     return next;
 }
 
 std::uint32_t XlsCodec::DateStyleFor(std::uint32_t style, DateTimeKind kind) {
     const auto key = std::make_pair(style, kind);
-    if (auto known = dateStyles_.find(key); known != dateStyles_.end()) return known->second;
+    if (auto known = dateStyles_.find(key); known != dateStyles_.end())
+        return known->second;
     const std::uint32_t answer = FindOrAddDateStyle(style, kind);
     dateStyles_.emplace(key, answer);
     return answer;
@@ -168,6 +177,7 @@ std::uint32_t XlsCodec::FindOrAddDateStyle(std::uint32_t style, DateTimeKind kin
         throw SpreadsheetError("the workbook has too many cell formats to add a date format");
     }
     added_.xfs.push_back(std::move(wanted));
+    kinds_.push_back(KindOfFormat(formatId));
     return static_cast<std::uint32_t>(total);
 }
 

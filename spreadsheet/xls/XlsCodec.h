@@ -52,6 +52,7 @@ class XlsCodec final : public WorkbookCodec {
     // DateStyleFor's answers: a merge asks once for every date it writes.
     std::map<std::pair<std::uint32_t, DateTimeKind>, std::uint32_t> dateStyles_;
     std::map<const Worksheet*, std::size_t> sheetOf_;  // model sheet to its SheetEntry
+    std::vector<NumberKind> kinds_;                    // by XF index, added XFs included
 };
 
 }  // namespace spreadsheet::xls
