@@ -20,6 +20,7 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
         args << QString::fromStdString(a);
     if (!workingDirectory.empty())
         process.setWorkingDirectory(QString::fromStdString(workingDirectory));
+    process.setStandardInputFile(QProcess::nullDevice());  // a program reading input ends
     process.start(QString::fromStdString(program), args);
     if (!process.waitForStarted(30000))
         return result;

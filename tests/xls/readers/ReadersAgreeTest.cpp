@@ -256,8 +256,16 @@ TEST(ReadersAgree, SpreadsheetWriteExcelExamples) {
         testsupport::RunProcess("perl", {script}, 60, dir.path());
     }
     for (const std::string& xls : testsupport::FilesIn(dir.path(), ".xls")) {
-        ExpectAgreement(xls);
         ++written;
+        if (xls.ends_with("/unicode_list.xls")) {
+            // Every UTF-16 code unit as a one-character text, the lone surrogates U+D800 to
+            // U+DFFF among them: xlrd decodes shared strings strictly and gives up on the
+            // first lone surrogate, so it cannot read this file at all. We read it whole.
+            const Reading ours = ReadWithEngine(xls);
+            EXPECT_GT(ours.cells.size(), 2u * 0xF000);
+            continue;
+        }
+        ExpectAgreement(xls);
     }
     EXPECT_GT(written, 40);
 }
