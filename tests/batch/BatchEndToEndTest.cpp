@@ -210,4 +210,40 @@ TEST_F(BatchEndToEndTest, RowsPastTheLastRowFailButWhatCameBeforeIsSaved) {
     EXPECT_EQ(Read(65536, 1), "a.xls-r2c1");
 }
 
+// .xls sources into an .xlsx target and an .xlsx source into an .xls target.
+TEST_F(BatchEndToEndTest, MixesXlsAndXlsxWorkbooks) {
+    if (!fs::exists("/usr/bin/python3"))
+        GTEST_SKIP() << "no /usr/bin/python3 for openpyxl";
+    const std::string xlsx = Path("来源.xlsx"), xlsxTarget = Path("target.xlsx");
+    std::string script = Path("make.py");
+    std::ofstream(script) << "import sys, openpyxl\n"
+                             "b = openpyxl.Workbook(); s = b.active\n"
+                             "s['A1'] = '甲'; s['B1'] = 7\n"
+                             "s['A2'] = '乙'; s['B2'] = 2.5\n"
+                             "b.save(sys.argv[1])\n"
+                             "t = openpyxl.Workbook(); t.active['A1'] = 'header'\n"
+                             "t.create_sheet('notes')['A1'] = 'kept'\n"
+                             "t.save(sys.argv[2])\n";
+    std::string command =
+        "/usr/bin/python3 " + script + " '" + xlsx + "' '" + xlsxTarget + "' 2>&1";
+    if (std::system(command.c_str()) != 0)
+        GTEST_SKIP() << "openpyxl could not make workbooks";
+
+    // An .xlsx source into the .xls target.
+    ASSERT_EQ(Run({"--source-to-row", "2", "--target-to-column", "2", xlsx}), 0) << err.str();
+    EXPECT_EQ(Read(2, 1), "甲");
+    EXPECT_EQ(Read(3, 2), "2.5");
+
+    // .xls sources into the .xlsx target.
+    std::string a = Source("a.xls", 2);
+    target = xlsxTarget;
+    ASSERT_EQ(Run({"--source-to-row", "2", "--target-to-column", "2", a, xlsx}), 0) << err.str();
+    EXPECT_EQ(Read(1, 1), "header");
+    EXPECT_EQ(Read(2, 1), "a.xls-r1c1");
+    EXPECT_EQ(Read(3, 2), "a.xls-r2c2");
+    EXPECT_EQ(Read(4, 1), "甲");
+    EXPECT_EQ(Read(5, 2), "2.5");
+    EXPECT_EQ(Read(1, 1, 2), "kept");
+}
+
 }  // namespace
