@@ -17,4 +17,10 @@ NumberKind ClassifyNumberFormat(std::u16string_view formatCode);
 // sign, 42 and 44).
 NumberKind BuiltInNumberFormatKind(int formatId);
 
+// The formats a written date or time gets when its cell shows General, in every file format:
+// the built-in short date and h:mm:ss, and one custom format for a date with a time.
+inline constexpr int kWrittenDateFormatId = 14;
+inline constexpr int kWrittenTimeFormatId = 21;
+inline constexpr std::u16string_view kWrittenDateTimeFormatCode = u"yyyy/m/d h:mm:ss";
+
 }  // namespace spreadsheet

@@ -11,14 +11,14 @@ namespace {
 
 constexpr std::uint16_t kDefaultCellXf = 15;
 constexpr std::uint16_t kGeneralFormat = 0;
-constexpr std::uint16_t kBuiltInDate = 14;  // the short date of the user's locale
-constexpr std::uint16_t kBuiltInTime = 21;  // h:mm:ss
+constexpr std::uint16_t kBuiltInDate = kWrittenDateFormatId;
+constexpr std::uint16_t kBuiltInTime = kWrittenTimeFormatId;
 constexpr std::uint16_t kFirstCustomFormat = 164;
 constexpr std::size_t kMaxXfs = 4050;  // what Excel 97-2003 takes
 constexpr std::size_t kXfFormatOffset = 2;
 constexpr std::size_t kXfUsedAttributesOffset = 9;
 constexpr std::uint8_t kXfUsesOwnNumberFormat = 0x04;
-const std::u16string kDateTimeCode = u"yyyy/m/d h:mm:ss";
+const std::u16string kDateTimeCode(kWrittenDateTimeFormatCode);
 
 }  // namespace
 

@@ -9,11 +9,11 @@ namespace spreadsheet::xlsx {
 namespace {
 
 constexpr std::uint32_t kGeneralFormat = 0;
-constexpr std::uint32_t kBuiltInDate = 14;  // the short date of the user's locale
-constexpr std::uint32_t kBuiltInTime = 21;  // h:mm:ss
+constexpr std::uint32_t kBuiltInDate = kWrittenDateFormatId;
+constexpr std::uint32_t kBuiltInTime = kWrittenTimeFormatId;
 constexpr std::uint32_t kFirstCustomFormat = 164;
 // The notation the standard conversion gives a date with a time (as the .xls side writes it).
-const std::u16string kDateTimeCode = u"yyyy/m/d h:mm:ss";
+const std::u16string kDateTimeCode(kWrittenDateTimeFormatCode);
 // Office refuses workbooks with more cell formats than this.
 constexpr std::size_t kMaxCellStyles = 64000;
 
