@@ -484,7 +484,7 @@ ParsedFile Reader::Read() {
 struct Layout {
     std::size_t sectorSize;
     std::vector<std::uint32_t> fat;  // grows as sectors are placed
-    std::string body;                // the sectors after the header
+    std::string body;                // the header's sector, then every other sector
 
     // Places data in a fresh chain of whole sectors; returns its first sector.
     std::uint32_t AddChain(std::string_view data) {
@@ -589,50 +589,65 @@ std::string CompoundFile::ReadStream(std::string_view name) const {
 std::string CompoundFile::Serialize(
     const std::map<std::string, std::string>& replacedRootStreams) const {
     // Apply the replacements to a copy of the root's children.
-    Entry root = root_;
-    root.kind = Entry::Kind::Storage;
+    // Replacements and additions are looked up while the tree is laid out, so nothing of the
+    // tree is copied: a large workbook is saved with little more memory than its own size.
+    std::map<const Entry*, const std::string*> dataOf;
+    std::vector<Entry> added;
+    std::vector<const std::string*> addedData;
+    added.reserve(replacedRootStreams.size());
     for (const auto& [name, data] : replacedRootStreams) {
         const std::u16string wanted = util::Utf8ToUtf16(name);
-        auto it = std::find_if(root.children.begin(), root.children.end(), [&](const Entry& e) {
+        auto it = std::find_if(root_.children.begin(), root_.children.end(), [&](const Entry& e) {
             return CompareNames(util::Utf8ToUtf16(e.name), wanted) == 0;
         });
-        if (it != root.children.end()) {
+        if (it != root_.children.end()) {
             if (it->kind != Entry::Kind::Stream)
                 throw SpreadsheetError("\"" + name + "\" is a storage, not a stream");
-            it->data = data;
+            dataOf[&*it] = &data;
         } else {
             CheckName(wanted, name);
-            Entry added;
-            added.kind = Entry::Kind::Stream;
-            added.name = name;
-            added.data = data;
-            root.children.push_back(std::move(added));
+            Entry entry;
+            entry.kind = Entry::Kind::Stream;
+            entry.name = name;
+            added.push_back(std::move(entry));
+            addedData.push_back(&data);
         }
     }
+    for (std::size_t i = 0; i < added.size(); ++i)
+        dataOf[&added[i]] = addedData[i];
 
     // Flatten the tree: the root is entry 0, each storage's children follow in name order.
     std::vector<FlatEntry> flat;
-    flat.push_back({&root, u"Root Entry"});
+    flat.push_back({&root_, u"Root Entry"});
+    std::uint64_t totalData = 0;
     struct Work {
         const Entry* storage;
         std::uint32_t id;
     };
-    std::vector<Work> work{{&root, 0}};
+    std::vector<Work> work{{&root_, 0}};
     while (!work.empty()) {
         Work job = work.back();
         work.pop_back();
+        std::vector<const Entry*> children;
+        for (const Entry& child : job.storage->children)
+            children.push_back(&child);
+        if (job.id == 0)
+            for (const Entry& child : added)
+                children.push_back(&child);
         std::vector<std::uint32_t> ids;
-        for (const Entry& child : job.storage->children) {
-            FlatEntry f{&child, util::Utf8ToUtf16(child.name)};
-            CheckName(f.name, child.name);
-            if (child.kind == Entry::Kind::Stream) {
-                f.data = &child.data;
-                f.size = child.data.size();
+        for (const Entry* child : children) {
+            FlatEntry f{child, util::Utf8ToUtf16(child->name)};
+            CheckName(f.name, child->name);
+            if (child->kind == Entry::Kind::Stream) {
+                auto replaced = dataOf.find(child);
+                f.data = replaced != dataOf.end() ? replaced->second : &child->data;
+                f.size = f.data->size();
+                totalData += f.size;
             }
             ids.push_back(static_cast<std::uint32_t>(flat.size()));
             flat.push_back(std::move(f));
-            if (child.kind == Entry::Kind::Storage)
-                work.push_back({&child, ids.back()});
+            if (child->kind == Entry::Kind::Storage)
+                work.push_back({child, ids.back()});
         }
         std::sort(ids.begin(), ids.end(), [&](std::uint32_t a, std::uint32_t b) {
             return CompareNames(flat[a].name, flat[b].name) < 0;
@@ -645,7 +660,10 @@ std::string CompoundFile::Serialize(
     }
 
     const std::size_t sectorSize = majorVersion_ == 4 ? 4096 : 512;
-    Layout layout{sectorSize, {}, {}};
+    // The body starts with room for the header, which is filled in last.
+    Layout layout{sectorSize, {}, std::string(sectorSize, '\0')};
+    layout.body.reserve(static_cast<std::size_t>(
+        totalData + totalData / 32 + flat.size() * (kDirectoryEntrySize + 64) + 8 * sectorSize));
 
     // Small streams go into the mini stream, 64 bytes at a time.
     std::string miniStream;
@@ -694,7 +712,7 @@ std::string CompoundFile::Serialize(
         StoreU32(directory, at + 68, f.left);
         StoreU32(directory, at + 72, f.right);
         StoreU32(directory, at + 76, f.child);
-        if (f.entry->kind == Entry::Kind::Storage)
+        if (i == 0 || f.entry->kind == Entry::Kind::Storage)
             for (std::size_t k = 0; k < 16; ++k)
                 directory[at + 80 + k] = static_cast<char>(f.entry->clsid[k]);
         StoreU32(directory, at + 96, f.entry->stateBits);
@@ -759,7 +777,7 @@ std::string CompoundFile::Serialize(
     }
     layout.body.append(difatBytes);
 
-    std::string out(sectorSize, '\0');  // the header, padded to one sector
+    std::string& out = layout.body;  // its first sector is the header
     out.replace(0, kSignature.size(), kSignature);
     StoreU16(out, 24, kMinorVersion);
     StoreU16(out, 26, static_cast<std::uint16_t>(majorVersion_ == 4 ? 4 : 3));
@@ -777,8 +795,7 @@ std::string CompoundFile::Serialize(
     for (std::size_t i = 0; i < kHeaderDifatCount; ++i)
         StoreU32(out, kHeaderDifatOffset + 4 * i,
                  i < fatSectors ? firstFat + static_cast<std::uint32_t>(i) : kFreeSector);
-    out.append(layout.body);
-    return out;
+    return std::move(layout.body);
 }
 
 }  // namespace spreadsheet::cfb
