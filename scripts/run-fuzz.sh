@@ -80,9 +80,8 @@ status=0
 found=0
 for f in "$artifacts"/crash-* "$artifacts"/leak-* "$artifacts"/oom-* "$artifacts"/timeout-*; do
   [[ -e $f ]] || continue
-  cp "$f" "$regressions/"
+  mv "$f" "$regressions/"
   echo "run-fuzz: kept $(basename "$f") in tests/data/fuzz-regressions/" >&2
-  mv "$f" "$f.reported"
   found=1
 done
 if ((status != 0 || found)); then
