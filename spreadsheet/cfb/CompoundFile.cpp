@@ -240,14 +240,11 @@ void Reader::ReadFat() {
     // with the number of the next.
     const std::size_t perDifatSector = sectorSize_ / 4 - 1;
     std::uint32_t difat = firstDifatSector_;
-    std::uint32_t difatSeen = 0;
     while (fatSectors.size() < fatSectorCount_) {
         if (difat == kEndOfChain || difat == kFreeSector)
             Fail("the DIFAT ends after " + std::to_string(fatSectors.size()) + " of " +
                  std::to_string(fatSectorCount_) + " FAT sectors");
-        if (++difatSeen > difatSectorCount_ && difatSeen > sectorCount_)
-            Fail("the DIFAT chain loops");
-        Claim(difat, "the DIFAT");
+        Claim(difat, "the DIFAT");  // a sector claimed twice: the chain loops
         std::string_view sector = Sector(difat);
         if (sector.size() < sectorSize_)
             Fail("the file ends inside a DIFAT sector");
