@@ -503,7 +503,12 @@ class Writer {
                                        std::to_string(ref.column) +
                                        " lies outside an Excel 97-2003 sheet");
             }
-            ApplyWrite(layout, static_cast<std::uint16_t>(ref.row - 1),
+            // Writes come row after row too; a map node stays where it is.
+            if (lastRow != static_cast<std::uint32_t>(ref.row - 1)) {
+                lastRow = static_cast<std::uint32_t>(ref.row - 1);
+                lastRowData = &layout.rows[*lastRow];
+            }
+            ApplyWrite(layout, *lastRowData, static_cast<std::uint16_t>(ref.row - 1),
                        static_cast<std::uint16_t>(ref.column - 1), *cell);
         }
         for (const std::string& shared : layout.orphanedShared)
@@ -641,8 +646,8 @@ class Writer {
         return kept;
     }
 
-    void ApplyWrite(SheetLayout& layout, std::uint16_t row, std::uint16_t col, const Cell& cell) {
-        RowData& rd = layout.rows[row];
+    void ApplyWrite(SheetLayout& layout, RowData& rd, std::uint16_t row, std::uint16_t col,
+                    const Cell& cell) {
         auto& cells = rd.cells;
         for (std::size_t k = 0; k < cells.size();) {
             CellItem& item = cells[k];
