@@ -8,14 +8,14 @@ build_pkgs=(
   cmake ninja-build g++ pkg-config ccache
   qt6-base-dev qt6-base-dev-tools libqt6svg6
   libgtest-dev libgmock-dev libbenchmark-dev
-  libzip-dev libpugixml-dev libgsf-1-dev
+  libzip-dev zlib1g-dev libpugixml-dev libgsf-1-dev
   fonts-wqy-microhei
 )
 test_pkgs=(
   clang libclang-rt-14-dev
   xvfb xauth imagemagick
   python3 python3-xlrd python3-openpyxl
-  libspreadsheet-parseexcel-perl libspreadsheet-writeexcel-perl
+  libspreadsheet-parseexcel-perl libspreadsheet-writeexcel-perl libole-storage-lite-perl
   libreoffice-calc-nogui gnumeric
   libxlsxwriter-dev
 )
